@@ -1,0 +1,32 @@
+// A temporary folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+namespace vistrune::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder's path, without a trailing separator.
+  const std::string& Path() const { return path_; }
+  // The folder's path with a trailing separator, as AppPath holds it.
+  std::string Slash() const { return path_ + "/"; }
+
+  // Creates a folder (and its parents) below this one; returns its full path.
+  std::string MakeDir(const std::string& relative) const;
+  // Writes bytes to a file below this one; returns its full path.
+  std::string WriteFile(const std::string& relative, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file, or "" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+}  // namespace vistrune::testing
