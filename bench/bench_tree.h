@@ -1,0 +1,142 @@
+// What the benchmarks share: the generated tree of 100 000 folders that
+// looks like a video library, running `find` on it, and timing.
+//
+// The tree (generated once, reused while its marker file matches): 10 series
+// x 100 seasons x 99 episodes = 100 010 folders below ROOT, and in every
+// third episode folder one to three small files clip001.avi ... Nothing in
+// ROOT is ever deleted; generation only adds.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace vistrune::bench {
+
+constexpr int kSeries = 10;
+constexpr int kSeasons = 100;
+constexpr int kEpisodes = 99;
+constexpr long kFolders = kSeries + kSeries * kSeasons + kSeries * kSeasons * kEpisodes;
+constexpr const char* kMarker = ".vistrune-bench-tree";
+constexpr const char* kMarkerText = "vistrune bench tree v1: 10x100x99, clip files in every 3rd\n";
+
+[[noreturn]] inline void Die(const std::string& what) {
+  std::perror(what.c_str());
+  std::exit(1);
+}
+
+inline int MakeDirAt(int parent, const std::string& name) {
+  if (mkdirat(parent, name.c_str(), 0755) != 0 && errno != EEXIST) Die("mkdir " + name);
+  int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) Die("open " + name);
+  return fd;
+}
+
+inline void WriteFileAt(int parent, const std::string& name, const std::string& bytes) {
+  int fd = openat(parent, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) Die("create " + name);
+  if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) Die("write");
+  close(fd);
+}
+
+inline bool TreeIsComplete(const std::string& root) {
+  FILE* f = std::fopen((root + "/" + kMarker).c_str(), "rb");
+  if (!f) return false;
+  char buffer[256] = {};
+  size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fclose(f);
+  return std::string(buffer, n) == kMarkerText;
+}
+
+inline void GenerateTree(const std::string& root) {
+  std::printf("generating %ld folders below %s (once)...\n", kFolders, root.c_str());
+  std::fflush(stdout);
+  auto start = std::chrono::steady_clock::now();
+  if (mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) Die("mkdir " + root);
+  int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (rootFd < 0) Die("open " + root);
+  char name[64];
+  long files = 0;
+  for (int s = 0; s < kSeries; ++s) {
+    std::snprintf(name, sizeof name, "\xe3\x82\xb7\xe3\x83\xaa\xe3\x83\xbc\xe3\x82\xba %02d",
+                  s);  // シリーズ
+    int seriesFd = MakeDirAt(rootFd, name);
+    for (int m = 0; m < kSeasons; ++m) {
+      std::snprintf(name, sizeof name, "Season %03d", m);
+      int seasonFd = MakeDirAt(seriesFd, name);
+      for (int e = 0; e < kEpisodes; ++e) {
+        std::snprintf(name, sizeof name, "Episode %03d", e);
+        int episodeFd = MakeDirAt(seasonFd, name);
+        if (e % 3 == 0) {
+          for (int c = 1; c <= 1 + (s + m + e) % 3; ++c) {
+            std::snprintf(name, sizeof name, "clip%03d.avi", c);
+            WriteFileAt(episodeFd, name, "RIFF....AVI LIST");
+            ++files;
+          }
+        }
+        close(episodeFd);
+      }
+      close(seasonFd);
+    }
+    close(seriesFd);
+    std::printf("  %d/%d series\n", s + 1, kSeries);
+    std::fflush(stdout);
+  }
+  WriteFileAt(rootFd, kMarker, kMarkerText);
+  close(rootFd);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("generated %ld folders and %ld files in %.1f s\n", kFolders, files, seconds);
+}
+
+inline void RunFind(const std::string& root, const char* output) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output, O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  std::string findName = "find", typeOpt = "-type", typeArg = "d";
+  std::string rootArg = root;
+  char* argv[] = {findName.data(), rootArg.data(), typeOpt.data(), typeArg.data(), nullptr};
+  pid_t pid;
+  if (posix_spawnp(&pid, "find", &actions, nullptr, argv, environ) != 0) Die("spawn find");
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "find failed\n");
+    std::exit(1);
+  }
+}
+
+inline long CountFindLines(const std::string& root) {
+  char path[] = "/tmp/vistrune-bench-find-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) Die("mkstemp");
+  close(fd);
+  RunFind(root, path);
+  FILE* f = std::fopen(path, "rb");
+  long lines = 0;
+  for (int c; (c = std::fgetc(f)) != EOF;) lines += c == '\n';
+  std::fclose(f);
+  unlink(path);
+  return lines;
+}
+
+template <typename F>
+double Seconds(F&& run) {
+  auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace vistrune::bench

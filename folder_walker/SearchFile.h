@@ -1,0 +1,119 @@
+// them now. Remove nothing here; the lead removes this line. The folder walker: visits a folder and
+// every folder below it, breadth first, and reports each folder once to a handler that may keep the
+// walk out of the folder just reported or stop the whole walk.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace vistrune {
+
+// Days since 30 December 1899 00:00, with the time of day as the fraction.
+using TDateTime = double;
+
+// The platform's directory entry of a reported folder. A time stamp means
+// something only while its Valid flag is true.
+struct TSearchFileData {
+  std::string LongName;   // the entry's own name, at most 260 bytes
+  std::string ShortName;  // the 8.3 name, at most 14 bytes; LongName when there is none
+  int64_t Size = 0;
+  bool CreationTimeValid = false;
+  TDateTime CreationTime = 0;
+  bool LastWriteTimeValid = false;
+  TDateTime LastWriteTime = 0;
+  bool LastAccessTimeValid = false;
+  TDateTime LastAccessTime = 0;
+  bool IsDirectory = false;
+  bool IsReadOnly = false;
+  bool IsHidden = false;
+  bool IsSystem = false;
+  bool Reserved = false;  // always false
+  bool IsArchive = false;
+};
+
+class TSearchDir;
+
+// The report callback. IgnoreSubDir arrives false and Continue true; setting
+// IgnoreSubDir keeps the walk out of the folder reported, clearing Continue
+// stops the walk at once.
+using TSearchDirEvent =
+    std::function<void(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
+                       bool& IgnoreSubDir, bool& Continue)>;
+
+class TSearchDir {
+ public:
+  TSearchDir() = default;
+  virtual ~TSearchDir() = default;
+  TSearchDir(const TSearchDir&) = delete;
+  TSearchDir& operator=(const TSearchDir&) = delete;
+
+  // Where the walk starts; may be relative and may end in a separator.
+  std::string BaseDir;
+  TSearchDirEvent OnFind;
+
+  // Runs one whole walk. True when it ran to its end; false when it did not
+  // start (already walking, no handler, nothing at BaseDir) or a handler
+  // stopped it. A handler's exception passes to the caller, with the walker
+  // idle again and no enumeration left open.
+  //
+  // Every entry with the directory attribute is reported, symbolic links to
+  // folders included (they are entered like folders), with one guard: a link
+  // whose target is the start folder or a folder on the path from the start
+  // folder down to the link's parent (same device and inode) is reported but
+  // not entered, so link cycles end. Paths longer than the platform allows
+  // are reported but cannot be enumerated (they yield nothing).
+  //
+  // POSIX: the start folder's Data is empty when the start path ends in a
+  // separator (as on Windows; see platform/dir_reader.h GetPathEntry). Data
+  // follows links: a link to a folder shows its target's details. Size is
+  // what the file system gives (a folder's own size, where Windows gives 0);
+  // attributes as platform/paths.h derives them; ShortName is LongName.
+  bool Search();
+
+  bool Busy() const { return busy_; }
+
+ protected:
+  // Called once per report; calls OnFind when it is assigned at that moment.
+  virtual void DoFind(const std::string& Name, const TSearchFileData& Data, bool& IgnoreSubDir,
+                      bool& Continue);
+
+ private:
+  // A folder waiting to be enumerated, with the index of its node in the
+  // walk's list of folder identities (for the link-cycle guard, see Search).
+  struct QueuedFolder {
+    std::string Folder;
+    size_t Node = 0;
+  };
+  // First in, first out: appended at the back, taken from the front. Cleared
+  // at the start of every walk; a stopped walk leaves its rest here.
+  std::deque<QueuedFolder> Queue;
+  bool busy_ = false;
+};
+
+// The Windows directory, or "" where the platform has none or the query fails.
+// On POSIX there is none: always "".
+std::string WindowsDirectory();
+
+// Internal operations of the unit, declared here for the tests only.
+namespace search_file_internal {
+
+// One file time (100 ns since 1601-01-01 UTC) to a local date-time of
+// two-second resolution: to local time with the offset from UTC in force
+// now, to DOS date and time words (1980..2107 only), decoded. Valid false
+// when a step fails; DateTime is then not written.
+void FileTimeToDateTime(uint64_t FileTime, bool& Valid, TDateTime& DateTime);
+
+// A DOS date (high 16 bits) and time (low 16 bits) decoded into a date-time.
+// False, DateTime not written, when the date or the time is not a valid
+// calendar value (month 0, 30 February, hour 24, seconds field 30...).
+bool DosDateTimeToDateTime(uint32_t DosDateTime, TDateTime& DateTime);
+
+// The entry counts as a sub-folder: it carries the directory attribute
+// (0x10) and its name is neither "." nor "..".
+bool IsSubFolderEntry(uint32_t Attributes, const char* Name);
+
+}  // namespace search_file_internal
+
+}  // namespace vistrune

@@ -1,0 +1,141 @@
+// Directory enumeration, the entry of one exact path, and file-time
+// conversions: what FindFirstFile/FindNextFile, FileTimeToLocalFileTime and
+// FileTimeToDosDateTime give on Windows, for the folder walker and the video
+// listing.
+//
+// Names are the bytes the file system stores (not necessarily valid UTF-8),
+// passed back to it unchanged.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/paths.h"
+
+namespace vistrune::platform {
+
+// A file time: 100-nanosecond intervals since 1 January 1601 UTC, as the
+// Windows FILETIME. Meaningful values are below 2^63.
+using FileTime = uint64_t;
+
+// The file time of a POSIX time stamp (seconds and nanoseconds since
+// 1970-01-01 UTC). False before 1601 or beyond the range of a file time.
+bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime);
+
+// The identity of a file system object: the same object has the same pair.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// What FindFirstFile gives about one entry beyond its name.
+struct EntryDetails {
+  uint32_t attributes = 0;  // see paths.h for how POSIX derives the bits
+  uint32_t sizeHigh = 0;    // size in bytes = sizeHigh * 2^32 + sizeLow
+  uint32_t sizeLow = 0;
+  // Creation: the statx birth time where the file system keeps it
+  // (STATX_BTIME); otherwise not valid.
+  bool creationTimeValid = false;
+  FileTime creationTime = 0;
+  bool lastWriteTimeValid = false;  // mtime
+  FileTime lastWriteTime = 0;
+  bool lastAccessTimeValid = false;  // atime
+  FileTime lastAccessTime = 0;
+  FileIdentity identity;  // of the object the attributes describe
+};
+
+// Enumerates one directory at a time, in the file system's order, "." and
+// ".." included when the file system lists them (callers skip them).
+//
+// For each entry the reader gives the name and a cheap attribute word:
+// kAttrDirectory from the entry's type where the file system gives one
+// (d_type); for a symbolic link, or an entry of unknown type, one stat
+// (following the link) decides, so a link to a folder counts as a folder and
+// also carries kAttrReparsePoint. A dangling link is not a folder. kAttrHidden
+// from the leading dot. Nothing is stat'ed for plain files and folders until
+// Details() is asked for.
+//
+// The reader owns its open directory: Close() or the destructor releases it.
+class DirReader {
+ public:
+  DirReader();
+  ~DirReader();
+  DirReader(const DirReader&) = delete;
+  DirReader& operator=(const DirReader&) = delete;
+
+  // Opens the directory at folder (with or without a trailing separator),
+  // closing any previous one. False when it cannot be opened (missing, not a
+  // directory, access denied, path longer than PATH_MAX...).
+  bool Open(const std::string& folder);
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Advances to the next entry. False at the end of the directory, on a read
+  // error (the rest of the directory is then lost) and when none is open.
+  bool Next();
+
+  // The current entry's name, NUL-terminated; valid until Next() or Close().
+  const char* Name() const { return name_; }
+  size_t NameLength() const { return nameLength_; }
+
+  // The cheap attribute word of the current entry (see above).
+  uint32_t Attributes() const { return attributes_; }
+  bool IsLink() const { return (attributes_ & kAttrReparsePoint) != 0; }
+
+  // The details of the current entry: one stat relative to the open
+  // directory, following a link (or none, when deciding the entry's type
+  // needed one already). The full attribute word adds kAttrReadOnly and
+  // kAttrArchive; the directory bit comes from the stat. A dangling link
+  // gets the link's own details. False when the entry has gone.
+  bool Details(EntryDetails& details);
+
+  void Close();
+
+ private:
+  struct Cache;
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  void* dir_ = nullptr;  // the generic-POSIX path keeps a DIR* here
+  const char* name_ = "";
+  size_t nameLength_ = 0;
+  uint32_t attributes_ = 0;
+  std::unique_ptr<Cache> cache_;  // the stat done to decide the type, if any
+};
+
+// The entry of one exact path, as FindFirstFile gives it for a path without
+// wildcards: name is the last component, details as DirReader::Details (a
+// link followed, kAttrReparsePoint when path is a link).
+//
+// Decision: a path that ends in a separator (and so the root "/") has no
+// entry, as on Windows, where FindFirstFile finds none for it. Reports of the
+// walker's start folder are thereby the same on both platforms.
+// False as well when nothing exists at path.
+bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& details);
+
+// Details of whatever is at path (links followed; the name-based bits look
+// at the last component of path). False when nothing is there.
+bool StatPath(const std::string& path, EntryDetails& details);
+
+// FileTimeToLocalFileTime: adds the offset from UTC in force NOW (daylight
+// saving included), not the one in force at the stamp's date. False when
+// the result leaves the range of a file time.
+bool UtcToLocalFileTime(FileTime utc, FileTime& local);
+
+// FileTimeToDosDateTime: date word bits 9-15 year-1980, 5-8 month, 0-4 day;
+// time word bits 11-15 hour, 5-10 minute, 0-4 seconds/2 (odd seconds drop).
+// False for years before 1980 or after 2107.
+bool LocalFileTimeToDosDateTime(FileTime local, uint16_t& dosDate, uint16_t& dosTime);
+
+// The current offset of local time from UTC, in seconds (east positive). It
+// is cached per thread and refreshed (tzset + localtime_r) at most every two
+// seconds, so a time-zone change shows within that time.
+int64_t CurrentUtcOffsetSeconds();
+// Forgets the cached offset; the next query computes it afresh (for tests
+// that change TZ).
+void ResetUtcOffsetCache();
+
+}  // namespace vistrune::platform

@@ -1,0 +1,266 @@
+// platform/dir_reader.h on POSIX: enumeration, details, single paths and
+// time conversions.
+#include "platform/dir_reader.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace vistrune::platform {
+namespace {
+
+using vistrune::testing::TempDir;
+
+void SetTz(const char* tz) {
+  setenv("TZ", tz, 1);
+  tzset();
+  ResetUtcOffsetCache();
+}
+
+const bool kUtc = [] {
+  SetTz("UTC");
+  return true;
+}();
+
+struct Seen {
+  uint32_t attributes = 0;
+  bool detailsOk = false;
+  EntryDetails details;
+};
+
+std::map<std::string, Seen> ReadAll(const std::string& folder, bool withDetails) {
+  std::map<std::string, Seen> out;
+  DirReader reader;
+  EXPECT_TRUE(reader.Open(folder)) << folder;
+  while (reader.Next()) {
+    EXPECT_EQ(std::string(reader.Name()).size(), reader.NameLength());
+    Seen& s = out[reader.Name()];
+    s.attributes = reader.Attributes();
+    if (withDetails) s.detailsOk = reader.Details(s.details);
+  }
+  EXPECT_FALSE(reader.Next());  // stays at the end
+  return out;
+}
+
+TEST(DirReader, EntriesAndCheapAttributes) {
+  TempDir t;
+  t.MakeDir("dir");
+  t.MakeDir(".hdir");
+  t.WriteFile("file.avi", "12345");
+  t.WriteFile(".hfile", "");
+  ASSERT_EQ(symlink((t.Path() + "/dir").c_str(), (t.Path() + "/ldir").c_str()), 0);
+  ASSERT_EQ(symlink("file.avi", (t.Path() + "/lfile").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (t.Path() + "/dangling").c_str()), 0);
+  ASSERT_EQ(symlink("dir", (t.Path() + "/.hlink").c_str()), 0);
+
+  auto seen = ReadAll(t.Path(), false);
+  ASSERT_EQ(seen.size(), 10u);  // with "." and ".."
+  EXPECT_EQ(seen["."].attributes, kAttrDirectory);
+  EXPECT_EQ(seen[".."].attributes, kAttrDirectory);
+  EXPECT_EQ(seen["dir"].attributes, kAttrDirectory);
+  EXPECT_EQ(seen[".hdir"].attributes, kAttrDirectory | kAttrHidden);
+  EXPECT_EQ(seen["file.avi"].attributes, 0u);  // no stat for files: no archive bit yet
+  EXPECT_EQ(seen[".hfile"].attributes, kAttrHidden);
+  EXPECT_EQ(seen["ldir"].attributes, kAttrDirectory | kAttrReparsePoint);
+  EXPECT_EQ(seen["lfile"].attributes, kAttrReparsePoint);
+  EXPECT_EQ(seen["dangling"].attributes, kAttrReparsePoint);
+  EXPECT_EQ(seen[".hlink"].attributes, kAttrDirectory | kAttrReparsePoint | kAttrHidden);
+}
+
+TEST(DirReader, Details) {
+  TempDir t;
+  std::string dir = t.MakeDir("dir");
+  std::string file = t.WriteFile("file.avi", "12345");
+  std::string big = t.WriteFile("big", "");
+  ASSERT_EQ(truncate(big.c_str(), (int64_t{1} << 32) + 7), 0);  // sparse
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  ASSERT_EQ(symlink(dir.c_str(), (t.Path() + "/ldir").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (t.Path() + "/dangling").c_str()), 0);
+  struct timespec ts[2] = {{1083827289, 500}, {1083827289, 123456789}};
+  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), ts, 0), 0);
+
+  auto seen = ReadAll(t.Path(), true);
+  for (auto& [name, s] : seen) EXPECT_TRUE(s.detailsOk) << name;
+
+  const EntryDetails& f = seen["file.avi"].details;
+  EXPECT_EQ(f.attributes, kAttrArchive | kAttrReadOnly);
+  EXPECT_EQ(f.sizeHigh, 0u);
+  EXPECT_EQ(f.sizeLow, 5u);
+  const uint64_t expected = (1083827289ULL + 11644473600ULL) * 10000000ULL;
+  ASSERT_TRUE(f.lastWriteTimeValid);
+  EXPECT_EQ(f.lastWriteTime, expected + 1234567);
+  ASSERT_TRUE(f.lastAccessTimeValid);
+  EXPECT_EQ(f.lastAccessTime, expected + 5);
+  struct stat st;
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(f.identity.device, static_cast<uint64_t>(st.st_dev));
+  EXPECT_EQ(f.identity.inode, static_cast<uint64_t>(st.st_ino));
+
+  const EntryDetails& b = seen["big"].details;
+  EXPECT_EQ(b.sizeHigh, 1u);
+  EXPECT_EQ(b.sizeLow, 7u);
+
+  const EntryDetails& d = seen["dir"].details;
+  EXPECT_EQ(d.attributes, kAttrDirectory);
+  const EntryDetails& l = seen["ldir"].details;
+  EXPECT_EQ(l.attributes, kAttrDirectory | kAttrReparsePoint);
+  EXPECT_EQ(l.identity, d.identity);  // the link's target
+  const EntryDetails& g = seen["dangling"].details;
+  EXPECT_EQ(g.attributes, kAttrReparsePoint);  // the link itself
+  EXPECT_NE(g.identity, d.identity);
+}
+
+TEST(DirReader, OpenFailuresAndReuse) {
+  TempDir t;
+  std::string file = t.WriteFile("f", "x");
+  t.MakeDir("a/x");
+  t.MakeDir("b/y");
+  DirReader reader;
+  EXPECT_FALSE(reader.IsOpen());
+  EXPECT_FALSE(reader.Next());
+  EntryDetails details;
+  EXPECT_FALSE(reader.Details(details));
+  EXPECT_FALSE(reader.Open(t.Path() + "/missing"));
+  EXPECT_FALSE(reader.Open(file));
+  EXPECT_FALSE(reader.Open(""));
+  EXPECT_FALSE(reader.Open(t.Path() + "/" + std::string(5000, 'x')));
+  EXPECT_FALSE(reader.IsOpen());
+
+  // One reader, one directory after another; a trailing separator is fine.
+  for (const char* sub : {"a/", "b"}) {
+    ASSERT_TRUE(reader.Open(t.Path() + "/" + sub));
+    int found = 0;
+    while (reader.Next()) {
+      std::string n = reader.Name();
+      if (n != "." && n != "..") ++found;
+    }
+    EXPECT_EQ(found, 1);
+  }
+  reader.Close();
+  reader.Close();
+  EXPECT_FALSE(reader.IsOpen());
+}
+
+TEST(DirReader, ManyEntriesSpanSeveralReads) {
+  TempDir t;
+  // About 56 bytes per entry: more than the reader's 32 KiB buffer holds.
+  for (int i = 0; i < 1000; ++i)
+    ASSERT_EQ(mkdir((t.Path() + "/entry-with-a-longish-name-" + std::to_string(i)).c_str(), 0755),
+              0);
+  auto seen = ReadAll(t.Path(), false);
+  EXPECT_EQ(seen.size(), 1002u);
+  for (const auto& [name, s] : seen) EXPECT_EQ(s.attributes, kAttrDirectory) << name;
+}
+
+TEST(GetPathEntry, ExactPaths) {
+  TempDir t;
+  std::string dir = t.MakeDir(".dir");
+  std::string link = t.Path() + "/link";
+  ASSERT_EQ(symlink(dir.c_str(), link.c_str()), 0);
+  std::string name = "x";
+  EntryDetails details;
+
+  ASSERT_TRUE(GetPathEntry(dir, name, details));
+  EXPECT_EQ(name, ".dir");
+  EXPECT_EQ(details.attributes, kAttrDirectory | kAttrHidden);
+  EntryDetails dirDetails = details;
+
+  ASSERT_TRUE(GetPathEntry(link, name, details));
+  EXPECT_EQ(name, "link");
+  EXPECT_EQ(details.attributes, kAttrDirectory | kAttrReparsePoint);
+  EXPECT_EQ(details.identity, dirDetails.identity);
+
+  // A path ending in a separator has no entry (as on Windows).
+  EXPECT_FALSE(GetPathEntry(dir + "/", name, details));
+  EXPECT_FALSE(GetPathEntry("/", name, details));
+  EXPECT_FALSE(GetPathEntry("", name, details));
+  EXPECT_FALSE(GetPathEntry(t.Path() + "/missing", name, details));
+
+  ASSERT_TRUE(StatPath(link, details));
+  EXPECT_EQ(details.identity, dirDetails.identity);
+  EXPECT_EQ(details.attributes, kAttrDirectory);
+  ASSERT_TRUE(StatPath(dir + "/", details));
+  EXPECT_EQ(details.attributes, kAttrDirectory | kAttrHidden);
+  EXPECT_FALSE(StatPath("", details));
+}
+
+// --- Time conversions ------------------------------------------------------
+
+constexpr uint64_t k1970 = 116444736000000000ULL;
+
+TEST(FileTimes, FromUnixTime) {
+  FileTime ft = 1;
+  ASSERT_TRUE(UnixTimeToFileTime(0, 0, ft));
+  EXPECT_EQ(ft, k1970);
+  ASSERT_TRUE(UnixTimeToFileTime(1, 999999999, ft));
+  EXPECT_EQ(ft, k1970 + 19999999);
+  ASSERT_TRUE(UnixTimeToFileTime(-11644473600, 0, ft));
+  EXPECT_EQ(ft, 0u);
+  EXPECT_FALSE(UnixTimeToFileTime(-11644473601, 0, ft));
+  EXPECT_FALSE(UnixTimeToFileTime(INT64_MAX, 0, ft));
+  EXPECT_FALSE(UnixTimeToFileTime(0, -1, ft));
+  EXPECT_FALSE(UnixTimeToFileTime(0, 1000000000, ft));
+}
+
+TEST(FileTimes, UtcToLocalUsesTheCurrentOffset) {
+  FileTime local = 0;
+  SetTz("UTC");
+  EXPECT_EQ(CurrentUtcOffsetSeconds(), 0);
+  ASSERT_TRUE(UtcToLocalFileTime(k1970, local));
+  EXPECT_EQ(local, k1970);
+
+  SetTz("JST-9");
+  EXPECT_EQ(CurrentUtcOffsetSeconds(), 9 * 3600);
+  ASSERT_TRUE(UtcToLocalFileTime(k1970, local));
+  EXPECT_EQ(local, k1970 + 9ULL * 3600 * 10000000);
+  EXPECT_FALSE(UtcToLocalFileTime(~uint64_t{0} >> 1, local));  // past the end of the range
+  EXPECT_FALSE(UtcToLocalFileTime(uint64_t{1} << 63, local));
+
+  SetTz("EST5");
+  EXPECT_EQ(CurrentUtcOffsetSeconds(), -5 * 3600);
+  ASSERT_TRUE(UtcToLocalFileTime(k1970, local));
+  EXPECT_EQ(local, k1970 - 5ULL * 3600 * 10000000);
+  EXPECT_FALSE(UtcToLocalFileTime(0, local));  // before 1601
+
+  // The cache holds the offset until it is reset or a few seconds pass.
+  setenv("TZ", "UTC", 1);
+  tzset();
+  EXPECT_EQ(CurrentUtcOffsetSeconds(), -5 * 3600);
+  ResetUtcOffsetCache();
+  EXPECT_EQ(CurrentUtcOffsetSeconds(), 0);
+}
+
+TEST(FileTimes, DosDateTime) {
+  SetTz("UTC");
+  uint16_t date = 0, time = 0;
+  auto at = [](int64_t unixSeconds) {
+    return static_cast<FileTime>(unixSeconds + 11644473600LL) * 10000000ULL;
+  };
+  ASSERT_TRUE(LocalFileTimeToDosDateTime(at(1083827289) + 9999999, date, time));
+  EXPECT_EQ(date, (24 << 9) | (5 << 5) | 6);
+  EXPECT_EQ(time, (7 << 11) | (8 << 5) | 4);
+  ASSERT_TRUE(LocalFileTimeToDosDateTime(at(315532800), date, time));
+  EXPECT_EQ(date, (0 << 9) | (1 << 5) | 1);
+  EXPECT_EQ(time, 0);
+  ASSERT_TRUE(LocalFileTimeToDosDateTime(at(4354819199), date, time));
+  EXPECT_EQ(date, (127 << 9) | (12 << 5) | 31);
+  EXPECT_EQ(time, (23 << 11) | (59 << 5) | 29);
+  EXPECT_FALSE(LocalFileTimeToDosDateTime(at(315532799), date, time));
+  EXPECT_FALSE(LocalFileTimeToDosDateTime(at(4354819200), date, time));
+  EXPECT_FALSE(LocalFileTimeToDosDateTime(0, date, time));
+  EXPECT_FALSE(LocalFileTimeToDosDateTime(uint64_t{1} << 63, date, time));
+  // Leap day.
+  ASSERT_TRUE(LocalFileTimeToDosDateTime(at(951782400) /* 2000-02-29 */, date, time));
+  EXPECT_EQ(date, (20 << 9) | (2 << 5) | 29);
+}
+
+}  // namespace
+}  // namespace vistrune::platform
