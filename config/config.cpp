@@ -1,0 +1,151 @@
+#include "config/config.h"
+
+#include <optional>
+#include <string_view>
+
+#include "config/cp932.h"
+#include "config/ini_text.h"
+#include "platform/encoding.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
+
+namespace vistrune {
+
+std::string AppPath;
+
+namespace {
+
+// The longest value a keyed read returns, in file bytes: what a 2048-byte
+// buffer holds before its closing NUL. The cut never splits a double-byte
+// character, so a value of such characters may come back a byte shorter.
+constexpr size_t kMaxValueBytes = 2047;
+
+// Codes of a whole rewrite that is refused before the file is touched.
+// An entry with a CR, LF or NUL in it would break the line layout, as would
+// lists of different lengths: "invalid parameter".
+constexpr int kEntryBreaksLayout = platform::kInvalidParameter;
+// An entry with a character that code page 932 cannot hold: Windows' code
+// for "no mapping for the Unicode character in the target code page".
+constexpr int kEntryNotStorable = 1113;
+
+bool HoldsLineBreakOrNul(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+[[noreturn]] void ThrowWriteFailure() {
+  throw EIniFileException(ConfigFilePath() + " に書き込めません");
+}
+
+// An entry of the whole rewrite in code page 932, or EInOutError.
+std::string RewriteEntry(const std::string& entry) {
+  if (HoldsLineBreakOrNul(entry)) throw EInOutError(kEntryBreaksLayout);
+  std::string converted;
+  if (!platform::NarrowToCp932(entry, converted)) throw EInOutError(kEntryNotStorable);
+  return converted;
+}
+
+}  // namespace
+
+const std::string& StringList::Get(int index) const {
+  if (index < 0 || index >= Count()) throw EStringListError(index);
+  return items_[static_cast<size_t>(index)];
+}
+
+std::string ConfigFilePath() {
+  return AppPath + "Vistrune.ini";
+}
+
+bool ConfigFileExists() {
+  return platform::FileExists(ConfigFilePath());
+}
+
+std::string ReadConfigString(const std::string& Section, const std::string& Key,
+                             const std::string& Default) {
+  std::string section;
+  std::string key;
+  // A name that code page 932 cannot hold is in no file.
+  if (!platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key))
+    return Default;
+  // A file that cannot be read holds nothing, as a missing one does.
+  std::string text;
+  if (platform::ReadWholeFile(ConfigFilePath(), text) != platform::kFileOk) return Default;
+  std::optional<std::string_view> value = ini::FindValue(text, section, key);
+  if (!value) return Default;
+  return platform::Cp932ToNarrow(
+      value->substr(0, cp932::WholeCharPrefixLength(*value, kMaxValueBytes)));
+}
+
+int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default) {
+  return ini::ParseInteger(ReadConfigString(Section, Key, "")).value_or(Default);
+}
+
+void WriteConfigString(const std::string& Section, const std::string& Key,
+                       const std::string& Value) {
+  std::string section;
+  std::string key;
+  std::string value;
+  if (!platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key) ||
+      !platform::NarrowToCp932(Value, value))
+    ThrowWriteFailure();
+  // Refused too, with nothing written: what would not be found again as it
+  // was written. A line break or NUL would split the line or hide the rest
+  // of the file from line access; an "=" in a section name would stop its
+  // line being a section line, an "=" in a key would cut the key short.
+  if (HoldsLineBreakOrNul(section) || HoldsLineBreakOrNul(key) || HoldsLineBreakOrNul(value) ||
+      section.find('=') != std::string::npos || key.find('=') != std::string::npos)
+    ThrowWriteFailure();
+
+  std::string text;
+  int code = platform::ReadWholeFile(ConfigFilePath(), text);
+  if (code != platform::kFileOk && code != platform::kFileNotFound) ThrowWriteFailure();
+  if (platform::ReplaceWholeFile(ConfigFilePath(), ini::SetValue(text, section, key, value)) !=
+      platform::kFileOk)
+    ThrowWriteFailure();
+}
+
+void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value) {
+  WriteConfigString(Section, Key, std::to_string(Value));
+}
+
+StringList LoadConfigLines() {
+  std::string bytes;
+  if (platform::ReadWholeFile(ConfigFilePath(), bytes) != platform::kFileOk)
+    throw EFOpenError("ファイル " + ConfigFilePath() + " は開けません");
+  // Converting before splitting gives the same lines as splitting first: CR,
+  // LF and NUL are never part of a double-byte character, and a byte that
+  // converts to nothing becomes U+FFFD without taking a CR or LF with it.
+  return StringList(ini::TextLines(platform::Cp932ToNarrow(bytes)));
+}
+
+void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
+                       const std::vector<std::string>& Names) {
+  if (Paths.size() != Names.size()) throw EInOutError(kEntryBreaksLayout);
+  // Every entry is checked and converted before the file is touched.
+  const std::string style = RewriteEntry(StyleValue);
+  std::vector<std::string> paths;
+  std::vector<std::string> names;
+  for (size_t i = 0; i < Paths.size(); ++i) {
+    paths.push_back(RewriteEntry(Paths[i]));
+    names.push_back(RewriteEntry(Names[i]));
+  }
+
+  std::string text;
+  auto line = [&text](std::initializer_list<std::string_view> parts) {
+    for (std::string_view part : parts) text.append(part);
+    text.append("\r\n");
+  };
+  line({"[Style]"});
+  line({"Style=", style});
+  line({"[FixedFolder Setting]"});
+  line({"count=", std::to_string(paths.size())});
+  for (const std::string& path : paths) line({path});
+  line({"[Name]"});
+  for (size_t i = 0; i < paths.size(); ++i) line({paths[i], "=", names[i]});
+  line({"[Name2]"});
+  for (size_t i = 0; i < paths.size(); ++i) line({names[i], "=", paths[i]});
+
+  int code = platform::ReplaceWholeFile(ConfigFilePath(), text);
+  if (code != platform::kFileOk) throw EInOutError(code);
+}
+
+}  // namespace vistrune

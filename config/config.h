@@ -1,0 +1,75 @@
+// Access to Vistrune.ini, the one file that holds the program's state.
+//
+// The file is code page 932 (Shift-JIS) on disk on every platform. Callers
+// pass and receive strings in the platform's narrow encoding (UTF-8 on
+// Linux); this layer converts at its boundary. No call keeps the file open or
+// caches it: every call sees the file as it is on disk at that moment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/errors.h"
+
+namespace vistrune {
+
+// The program folder, with a trailing separator. Set once at start-up by the
+// main window; tests point it at a temporary folder.
+extern std::string AppPath;
+
+// A list of lines read from the file. Get() of an index outside the list
+// raises EStringListError with that index.
+class StringList {
+ public:
+  StringList() = default;
+  explicit StringList(std::vector<std::string> items) : items_(std::move(items)) {}
+  int Count() const { return static_cast<int>(items_.size()); }
+  const std::string& Get(int index) const;
+  const std::vector<std::string>& Items() const { return items_; }
+
+ private:
+  std::vector<std::string> items_;
+};
+
+// AppPath + "Vistrune.ini".
+std::string ConfigFilePath();
+
+// True when a file, not a folder, exists at ConfigFilePath().
+bool ConfigFileExists();
+
+// The value of Key in Section, or Default when the file, the section or the
+// key is missing or the file cannot be read. An empty value gives "", not
+// Default. At most 2047 bytes of the stored value. Never fails.
+std::string ReadConfigString(const std::string& Section, const std::string& Key,
+                             const std::string& Default);
+
+// The value of Key in Section parsed as a 32-bit integer (decimal, or
+// hexadecimal after $, x, X, 0x, 0X); Default when missing or not a number.
+int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default);
+
+// Sets Key in Section to Value, editing only the line concerned (or adding
+// lines at the end of the section or of the file). The file on disk is
+// replaced whole and atomically. Raises EIniFileException on failure; the
+// file then keeps its previous content. A read-only file (owner-write bit
+// clear) fails for every user. Refused the same way, with nothing written:
+// text that code page 932 cannot hold, a CR, LF or NUL anywhere, and an "="
+// in Section or Key.
+void WriteConfigString(const std::string& Section, const std::string& Key,
+                       const std::string& Value);
+void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
+
+// The whole file as lines, in file order, up to its first NUL byte. Bytes
+// that form no code page 932 character come back as U+FFFD. Raises
+// EFOpenError when the file cannot be read.
+StringList LoadConfigLines();
+
+// Replaces the whole file with the fixed 3N+6-line layout. Paths and Names
+// have the same length. Raises EInOutError on failure; the file then keeps
+// its previous content. Refused before the file is touched: an entry that
+// code page 932 cannot hold (code 1113), an entry with a CR, LF or NUL, or
+// lists of different lengths (code 87).
+void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
+                       const std::vector<std::string>& Names);
+
+}  // namespace vistrune

@@ -1,0 +1,32 @@
+#include "config/errors.h"
+
+namespace vistrune {
+
+EStringListError::EStringListError(int index)
+    : Exception("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")"),
+      index_(index) {}
+
+EInOutError::EInOutError(int code) : Exception(InOutErrorMessage(code)), code_(code) {}
+
+std::string InOutErrorMessage(int code) {
+  switch (code) {
+    case 2:
+      return "ファイルが見つかりません";
+    case 3:
+      return "不正なファイル名です";
+    case 4:
+      return "オープンしたファイルが多すぎます";
+    case 5:
+      return "ファイルへのアクセスが拒否されました";
+    case 100:
+      return "ファイルの末尾以降を読み込みました";
+    case 101:
+      return "ディスクがいっぱいです";
+    case 106:
+      return "入力値が数値ではありません";
+    default:
+      return "I/O エラー (" + std::to_string(code) + ")";
+  }
+}
+
+}  // namespace vistrune

@@ -1,0 +1,58 @@
+// Whole-file reading and safe whole-file replacement. Failures come back as
+// error codes numbered like the Windows system error codes, the numbering of
+// EInOutError's message table; 0 means success.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vistrune::platform {
+
+enum : int {
+  kFileOk = 0,
+  kFileNotFound = 2,
+  kPathNotFound = 3,
+  kTooManyOpenFiles = 4,
+  kAccessDenied = 5,
+  kNotEnoughMemory = 8,
+  kGeneralFailure = 31,
+  kSharingViolation = 32,
+  kInvalidParameter = 87,
+  kDiskFull = 112,
+  kFileTooLarge = 223,
+  kIoDevice = 1117,
+};
+
+// The error code for an errno value: a missing or invalid path
+// (ENOENT, ENOTDIR, ENAMETOOLONG, ELOOP) is kPathNotFound; EMFILE and ENFILE
+// are kTooManyOpenFiles; EACCES, EPERM, EROFS and EISDIR are kAccessDenied;
+// ENOMEM is kNotEnoughMemory; EBUSY and ETXTBSY are kSharingViolation; EINVAL
+// is kInvalidParameter; ENOSPC and EDQUOT are kDiskFull; EFBIG is
+// kFileTooLarge; EIO is kIoDevice; anything else is kGeneralFailure.
+int ErrorCodeFromErrno(int error);
+
+// Reads every byte of the file at path into content. Returns kFileOk,
+// kFileNotFound when nothing exists at path, kAccessDenied when path is a
+// folder, or the code of the failed read. Nothing keeps other programs from
+// writing meanwhile (POSIX has no share modes), but as this program only
+// ever replaces the file whole, a read sees either the old or the new file.
+int ReadWholeFile(const std::string& path, std::string& content);
+
+// Replaces the file at path with content, or creates it. The file holds
+// either its previous content or all of content, never anything in between,
+// even when the disk fills or the system stops: content goes to a temporary
+// file beside it (named after it, ".tmp-" and six characters; leftovers of an
+// interrupted replacement are removed first), is flushed to the disk, and is
+// then renamed over it. The replacement keeps the file's permission bits and,
+// where the system allows, its owner and group; a new file gets the usual
+// permissions of a newly created file. When path is a symbolic link, the file
+// it points at is replaced and the link stays.
+//
+// A file whose owner-write permission bit is clear is read-only for every
+// user, root included, and is not replaced (kAccessDenied), nor is a file the
+// caller may not write or anything that is not a regular file. On failure
+// the temporary file is removed and the file keeps its previous content.
+// Returns kFileOk or the code of the failed step.
+int ReplaceWholeFile(const std::string& path, std::string_view content);
+
+}  // namespace vistrune::platform

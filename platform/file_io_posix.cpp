@@ -1,0 +1,198 @@
+#ifndef _WIN32
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/file_io.h"
+
+namespace vistrune::platform {
+
+namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kTemporaryUniqueLength = 6;  // the XXXXXX of mkstemp
+
+// The umask can only be read by setting it. The program is single-threaded
+// when it writes, and the mask in between is the strictest one, so a file
+// created meanwhile elsewhere could only come out less open, never more.
+mode_t CurrentUmask() {
+  mode_t mask = umask(077);
+  umask(mask);
+  return mask;
+}
+
+// Gives the open file the previous file's owner and group where the system
+// allows it: root may set both, other users only a group they belong to.
+// False when neither could be set; the file then stays the current user's,
+// as a newly created file would be.
+bool KeepOwner(int fd, const struct stat& previous) {
+  return fchown(fd, previous.st_uid, previous.st_gid) == 0 ||
+         fchown(fd, static_cast<uid_t>(-1), previous.st_gid) == 0;
+}
+
+int WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    ssize_t written = write(fd, content.data(), content.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return ErrorCodeFromErrno(errno);
+    }
+    content.remove_prefix(static_cast<size_t>(written));
+  }
+  return kFileOk;
+}
+
+// Fills the new temporary file and makes it ready to take the old one's
+// place. previous is the file being replaced, or null for a new one.
+int FillTemporary(int fd, std::string_view content, const struct stat* previous) {
+  mode_t mode = 0666 & ~CurrentUmask();
+  if (previous) {
+    KeepOwner(fd, *previous);
+    mode = previous->st_mode & 07777;
+  }
+  // After fchown, which may clear set-id bits.
+  if (fchmod(fd, mode) != 0) return ErrorCodeFromErrno(errno);
+  int code = WriteAll(fd, content);
+  if (code != kFileOk) return code;
+  if (fsync(fd) != 0) return ErrorCodeFromErrno(errno);
+  return kFileOk;
+}
+
+// Removes what an interrupted replacement of the file called name left in
+// folder.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  const std::string stem = name + std::string(kTemporaryMark);
+  while (const dirent* entry = readdir(dir)) {
+    std::string_view entryName = entry->d_name;
+    if (entryName.size() == stem.size() + kTemporaryUniqueLength && entryName.starts_with(stem))
+      unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
+// Makes a rename in folder last. The file itself is already on the disk, so
+// a failure here is not reported: the replacement has happened either way.
+void SyncFolder(const std::string& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+int ErrorCodeFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return kPathNotFound;
+    case EMFILE:
+    case ENFILE:
+      return kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return kAccessDenied;
+    case ENOMEM:
+      return kNotEnoughMemory;
+    case EBUSY:
+    case ETXTBSY:
+      return kSharingViolation;
+    case EINVAL:
+      return kInvalidParameter;
+    case ENOSPC:
+    case EDQUOT:
+      return kDiskFull;
+    case EFBIG:
+      return kFileTooLarge;
+    case EIO:
+      return kIoDevice;
+    default:
+      return kGeneralFailure;
+  }
+}
+
+int ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? kFileNotFound : ErrorCodeFromErrno(errno);
+  int code = kFileOk;
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    code = ErrorCodeFromErrno(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    code = kAccessDenied;
+  } else {
+    if (S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+      ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) code = ErrorCodeFromErrno(errno);
+      if (got <= 0) break;
+      content.append(buffer, static_cast<size_t>(got));
+    }
+  }
+  close(fd);
+  if (code != kFileOk) content.clear();
+  return code;
+}
+
+int ReplaceWholeFile(const std::string& path, std::string_view content) {
+  std::string target = path;
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) return ErrorCodeFromErrno(errno);
+    target = resolved;
+    free(resolved);
+  }
+
+  bool exists = stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return ErrorCodeFromErrno(errno);
+  if (exists) {
+    if (!S_ISREG(st.st_mode)) return kAccessDenied;
+    // Root may write anything, so the owner-write bit is tested by hand: it
+    // is the file's read-only mark, as the read-only attribute is on Windows.
+    if ((st.st_mode & S_IWUSR) == 0) return kAccessDenied;
+    // Renaming needs only the folder's permission; the file's own must be
+    // honoured too.
+    if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+      return ErrorCodeFromErrno(errno);
+  }
+
+  size_t slash = target.rfind('/');
+  const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string folder = prefix.empty() ? "." : prefix;
+  const std::string name = target.substr(prefix.size());
+  RemoveStaleTemporaries(folder, name);
+
+  std::string temporary =
+      target + std::string(kTemporaryMark) + std::string(kTemporaryUniqueLength, 'X');
+  int fd = mkstemp(temporary.data());
+  if (fd < 0) return ErrorCodeFromErrno(errno);
+  int code = FillTemporary(fd, content, exists ? &st : nullptr);
+  if (close(fd) != 0 && code == kFileOk) code = ErrorCodeFromErrno(errno);
+  if (code == kFileOk && rename(temporary.c_str(), target.c_str()) != 0)
+    code = ErrorCodeFromErrno(errno);
+  if (code != kFileOk) {
+    unlink(temporary.c_str());
+    return code;
+  }
+  SyncFolder(folder);
+  return kFileOk;
+}
+
+}  // namespace vistrune::platform
+
+#endif
