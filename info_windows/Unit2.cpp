@@ -1,0 +1,67 @@
+#include "info_windows/Unit2.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+
+#include "main_window/dialogs.h"
+#include "main_window/window_font.h"
+#include "ui_Unit2.h"
+
+TForm2* Form2 = nullptr;
+
+namespace {
+
+// The help text, without the file's final line end (which would show as an
+// empty last line).
+QString HelpText() {
+  QFile file(QStringLiteral(":/help_text.txt"));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QString text = QString::fromUtf8(file.readAll());
+  if (text.endsWith('\n')) text.chop(1);
+  return text;
+}
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TForm2>()) {
+  ui_->setupUi(this);
+  Memo1 = ui_->Memo1;
+  Button2 = ui_->Button2;
+  // A title bar with the caption only: no system menu, no minimize, maximize
+  // or close box. The frame stays sizeable.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  // Opens where it was designed to, not centred over the main window.
+  move(365, 120);
+  vistrune::ApplyWindowFont(this);
+  Memo1->setPlainText(HelpText());
+  connect(Button2, &QPushButton::clicked, this,
+          [this] { vistrune::Guard([this] { Button2Click(); }); });
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::Button2Click() {
+  if (Form2) Form2->close();
+}
+
+// There is no cancel button, so Escape does nothing.
+void TForm2::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) return;
+  QDialog::keyPressEvent(event);
+}
+
+void ShowHelpWindow(QWidget* owner) {
+  auto* form = new TForm2(owner);
+  Form2 = form;
+  // However the showing ends, the window is deleted once pending events are
+  // handled, and Form2 is cleared so it never refers to a deleted window.
+  const auto release = qScopeGuard([form] {
+    if (Form2 == form) Form2 = nullptr;
+    form->deleteLater();
+  });
+  form->exec();
+}

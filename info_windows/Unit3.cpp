@@ -1,0 +1,61 @@
+#include "info_windows/Unit3.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QStyle>
+
+#include "main_window/dialogs.h"
+#include "main_window/window_font.h"
+#include "ui_Unit3.h"
+
+TAboutBox* AboutBox = nullptr;
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()) {
+  ui_->setupUi(this);
+  Panel1 = ui_->Panel1;
+  ProductName = ui_->ProductName;
+  Version = ui_->Version;
+  Copyright = ui_->Copyright;
+  Label1 = ui_->Label1;
+  ProgramIcon = ui_->ProgramIcon;
+  OKButton = ui_->OKButton;
+  // A fixed frame whose title bar has the caption only: no system menu, no
+  // minimize, maximize or close box.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  vistrune::ApplyWindowFont(this);
+  for (QLabel* label : {ProductName, Version, Copyright, Label1}) label->adjustSize();
+  // Centred on the screen, not over the main window.
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->geometry()));
+  connect(OKButton, &QPushButton::clicked, this,
+          [this] { vistrune::Guard([this] { OKButtonClick(); }); });
+}
+
+TAboutBox::~TAboutBox() = default;
+
+void TAboutBox::OKButtonClick() {
+  if (AboutBox) AboutBox->close();
+}
+
+// There is no cancel button, so Escape does nothing.
+void TAboutBox::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Cancel)) return;
+  QDialog::keyPressEvent(event);
+}
+
+void ShowAboutBox(QWidget* owner) {
+  auto* box = new TAboutBox(owner);
+  AboutBox = box;
+  // However the showing ends, the window is deleted once pending events are
+  // handled, and AboutBox is cleared so it never refers to a deleted window.
+  const auto release = qScopeGuard([box] {
+    if (AboutBox == box) AboutBox = nullptr;
+    box->deleteLater();
+  });
+  box->exec();
+}

@@ -1,0 +1,420 @@
+#include "main_window/Unit1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "config/config.h"
+#include "info_windows/Unit2.h"
+#include "info_windows/Unit3.h"
+#include "main_window/dialogs.h"
+#include "main_window/folder_paths.h"
+#include "main_window/window_font.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+#include "settings_window/Unit4.h"
+#include "ui_Unit1.h"
+
+using namespace vistrune;
+
+TForm1* Form1 = nullptr;
+
+namespace vistrune {
+std::string HomeFolderName;
+int32_t FixedFolderCount = 0;
+}  // namespace vistrune
+
+namespace {
+
+const std::string kPrompt = "フォルダを選択してください";
+const std::string kPleaseSelect = "選択してください";
+
+// Client widths of the two styles: two 185-pixel columns, or one.
+constexpr int kListStyleWidth = 370;
+constexpr int kComboStyleWidth = 185;
+constexpr int kClientHeight = 198;
+// Where the window opens when the configuration file names no position.
+constexpr int kDesignLeft = 218;
+constexpr int kDesignTop = 249;
+
+ByteStringListModel* ComboModel(QComboBox* combo) {
+  return static_cast<ByteStringListModel*>(combo->model());
+}
+
+// Sets what the program shows in the combo box without it counting as the
+// user's change.
+void SetComboState(QComboBox* combo, int index, const QString& text) {
+  const QSignalBlocker blockCombo(combo);
+  const QSignalBlocker blockEdit(combo->lineEdit());
+  combo->setCurrentIndex(index);
+  if (index < 0) combo->setEditText(text);
+}
+
+}  // namespace
+
+TForm1::TForm1(const std::string& executablePath, QWidget* parent)
+    // A fixed-size window with a system menu and a minimize box only: no
+    // maximize box and no sizing command.
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      ui_(std::make_unique<Ui::TForm1>()),
+      executablePath_(executablePath) {
+  ui_->setupUi(this);
+  Label1 = ui_->Label1;
+  ComboBox1 = ui_->ComboBox1;
+  ListBox2 = ui_->ListBox2;
+  ListBox1 = ui_->ListBox1;
+  Button3 = ui_->Button3;
+  Button2 = ui_->Button2;
+  Button1 = ui_->Button1;
+  N2 = ui_->N2;
+  Refresh1 = ui_->Refresh1;
+  N3 = ui_->N3;
+  N1 = ui_->N1;
+  N4 = ui_->N4;
+  About1 = ui_->About1;
+  Exit1 = ui_->Exit1;
+
+  move(kDesignLeft, kDesignTop);
+  SetClientWidth(kListStyleWidth);
+  ApplyWindowFont(this);
+  // The label sizes itself to its text. A font taller than the designed
+  // 12 pixels would push the text under the folder list, so the label then
+  // rises until it ends where the list begins.
+  Label1->adjustSize();
+  Label1->move(Label1->x(), std::min(Label1->y(), ListBox2->y() - Label1->height()));
+  Button1->setFont(WindowFont(13));
+  QPalette blue = Button1->palette();
+  blue.setColor(QPalette::ButtonText, Qt::blue);
+  Button1->setPalette(blue);
+
+  // The folder list keeps its entries sorted. The file list is sorted too,
+  // from the start, so that a start-up cut short by an error still lists
+  // files in order.
+  ListBox2->SetSorted(true);
+  ListBox1->SetSorted(true);
+
+  // The combo box holds the same byte strings as the list box, unsorted. It
+  // neither completes what the user types nor inserts it as an item.
+  ComboBox1->setModel(new ByteStringListModel(ComboBox1));
+  ComboBox1->setCompleter(nullptr);
+  SetComboState(ComboBox1, -1, QString::fromStdString(kPrompt));
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  PopupMenu1->addActions({N2, Refresh1, N3, N1, N4, About1, Exit1});
+
+  SearchDir1.OnFind = [this](TSearchDir* Sender, const std::string& Name,
+                             const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
+    SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
+  };
+  ConnectHandlers();
+  Guard([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ConnectHandlers() {
+  // Every handler runs inside the one guard that shows what it raises.
+  const auto guarded = [this](void (TForm1::*handler)()) {
+    return [this, handler] { Guard([this, handler] { (this->*handler)(); }); };
+  };
+  connect(ListBox2, &TListBox::UserSelected, this, guarded(&TForm1::ListBox2Click));
+  connect(ListBox2, &TListBox::UserDoubleClicked, this, guarded(&TForm1::ListBox2DblClick));
+  connect(ListBox1, &TListBox::UserDoubleClicked, this, guarded(&TForm1::N2Click));
+  connect(ComboBox1, &QComboBox::activated, this, guarded(&TForm1::ComboBox1Change));
+  // Typing leaves no item chosen; only the text counts then.
+  connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (ComboBox1->currentIndex() >= 0) {
+      const int cursor = ComboBox1->lineEdit()->cursorPosition();
+      SetComboState(ComboBox1, -1, text);
+      ComboBox1->lineEdit()->setCursorPosition(cursor);
+    }
+    Guard([this] { ComboBox1Change(); });
+  });
+  connect(Button3, &QPushButton::clicked, this, guarded(&TForm1::Button3Click));
+  connect(Button2, &QPushButton::clicked, this, guarded(&TForm1::Button2Click));
+  connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::N2Click));
+  connect(N2, &QAction::triggered, this, guarded(&TForm1::N2Click));
+  connect(Refresh1, &QAction::triggered, this, guarded(&TForm1::Refresh1Click));
+  connect(N3, &QAction::triggered, this, guarded(&TForm1::N3Click));
+  connect(N1, &QAction::triggered, this, guarded(&TForm1::N1Click));
+  connect(N4, &QAction::triggered, this, guarded(&TForm1::N4Click));
+  connect(About1, &QAction::triggered, this, guarded(&TForm1::About1Click));
+  connect(Exit1, &QAction::triggered, this, guarded(&TForm1::Exit1Click));
+}
+
+int TForm1::Left() const {
+  return frameGeometry().x();
+}
+int TForm1::Top() const {
+  return frameGeometry().y();
+}
+
+void TForm1::SetClientWidth(int width) {
+  setFixedSize(width, kClientHeight);
+}
+
+bool TForm1::InListStyle() const {
+  return Button3->text() == QStringLiteral(">");
+}
+
+void TForm1::FormCreate() {
+  AppPath = FolderOf(executablePath_);
+
+  move(ReadConfigInteger("Form", "Pos.Left", Left()), Top());
+  move(Left(), ReadConfigInteger("Form", "Pos.Top", Top()));
+
+  // The walk reports up to hundreds of thousands of folders; the list takes
+  // them all at once and sorts them once.
+  ListBox2->BeginUpdate();
+  windowsDirectory_ = WindowsDirectory();
+  SearchDir1.BaseDir = AppPath;
+  SearchDir1.Search();
+  ListBox2->EndUpdate();
+
+  FixedFolderCount = ReadConfigInteger("FixedFolder Setting", "count", 0);
+
+  if (ConfigFileExists()) {
+    const StringList lines = LoadConfigLines();
+    ListBox2->BeginUpdate();
+    try {
+      // The path lines follow the count line; the count may be anything a
+      // hand-edited file holds, so the index is kept wide enough not to wrap.
+      for (int64_t i = 4; i <= int64_t{FixedFolderCount} + 3; ++i) {
+        const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
+        ListBox2->Add(ReadConfigString("Name", path, path));
+      }
+    } catch (...) {
+      ListBox2->EndUpdate();
+      throw;
+    }
+    ListBox2->EndUpdate();
+    if (lines.Get(1) != "Style=ListBox") SwitchToComboStyle();
+  }
+
+  ListBox1->Clear();
+  ListBox1->SetSorted(true);
+
+  // The size of a fixed-size window cannot be changed from its window menu,
+  // which is all removing the sizing command achieves; the window was made
+  // fixed-size when it was built.
+
+  const int extent = 2 * ListBox1->contentsRect().width();
+  ListBox1->SetHorizontalExtent(extent);
+  ListBox2->SetHorizontalExtent(extent);
+}
+
+void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
+                            bool& IgnoreSubDir, bool&) {
+  IgnoreSubDir = Name == windowsDirectory_;
+  if (Name != AppPath) {
+    std::string relative = Name;
+    const size_t at = relative.find(AppPath);
+    if (at != std::string::npos) relative.erase(at, AppPath.size());
+    ListBox2->Add(relative);
+  } else if (platform::EndsWithDelimiter(Name)) {
+    HomeFolderName = HomeFolderNameOf(Name);
+    ListBox2->Add(HomeFolderName);
+  }
+}
+
+void TForm1::FormClose() {
+  const std::string style = InListStyle() ? "ListBox" : "ComboBox";
+  // Keyed writes alone would create a file whose first section is Form, so
+  // that the next start would read its style line from the wrong line. A
+  // missing file is therefore first created in the full layout.
+  if (!ConfigFileExists()) RewriteConfigFile(style, {}, {});
+  WriteConfigInteger("Form", "Pos.Left", Left());
+  WriteConfigInteger("Form", "Pos.Top", Top());
+  WriteConfigString("Style", "Style", style);
+}
+
+void TForm1::Exit1Click() {
+  // Ends the message loop without closing the window, so nothing is saved.
+  exiting_ = true;
+  QCoreApplication::exit(0);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (exiting_ || Guard([this] { FormClose(); })) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* event) {
+  PopupMenu1->popup(event->globalPos());
+}
+
+// --- Listing the videos of the chosen folder ---
+
+void TForm1::ListVideoFiles(const std::string& Folder) {
+  ListBox1->AddMany(FindVideoFiles(Folder));
+}
+
+void TForm1::ListBox2Click() {
+  ListBox1->Clear();
+  const int index = ListBox2->ItemIndex();
+  if (index < 0) return;
+  const std::string entry = ListBox2->Item(index);
+  if (entry.empty()) return;
+  ListVideoFiles(ResolveFolderPath(entry, AppPath + entry));
+}
+
+void TForm1::ComboBox1Change() {
+  ListBox1->Clear();
+  const std::string text = ComboText();
+  ListVideoFiles(ResolveFolderPath(text, AppPath + text));
+}
+
+void TForm1::Refresh1Click() {
+  ListBox1->Clear();
+  std::string folder;
+  if (!ChosenFolder(folder)) return;
+  ListVideoFiles(folder);
+}
+
+std::string TForm1::ComboText() const {
+  // The chosen item's own bytes, so a name that is not valid text still
+  // reaches the file system unchanged.
+  const int index = ComboBox1->currentIndex();
+  if (index >= 0 && ComboBox1->itemText(index) == ComboBox1->currentText())
+    return ComboModel(ComboBox1)->Items()[static_cast<size_t>(index)];
+  return ComboBox1->currentText().toStdString();
+}
+
+bool TForm1::ChosenFolder(std::string& folder) {
+  if (!InListStyle()) {
+    const std::string text = ComboText();
+    folder = ResolveFolderPath(text, AppPath + text);
+    return true;
+  }
+  const int index = ListBox2->ItemIndex();
+  if (index < 0) {
+    ShowMessage(kPleaseSelect);
+    return false;
+  }
+  const std::string& entry = ListBox2->Item(index);
+  folder = ResolveFolderPath(entry, AppPath + entry);
+  return true;
+}
+
+// --- Commands on the chosen folder and file ---
+
+void TForm1::N2Click() {
+  std::string folder;
+  if (!ChosenFolder(folder)) return;
+  const int index = ListBox1->ItemIndex();
+  if (index < 0) {
+    ShowMessage(kPleaseSelect);
+    return;
+  }
+  platform::ShellOpen("open", folder + ListBox1->Item(index), AppPath);
+}
+
+void TForm1::N3Click() {
+  std::string folder = AppPath;
+  if (!InListStyle()) {
+    const std::string text = ComboText();
+    if (text != kPrompt) folder = ResolveFolderPath(text, text);
+  } else if (const int index = ListBox2->ItemIndex(); index >= 0) {
+    folder = ResolveFolderPath(ListBox2->Item(index), ListBox2->Item(index));
+  }
+  platform::ShellOpen("open", folder, AppPath);
+}
+
+void TForm1::Button2Click() {
+  const int index = ListBox1->ItemIndex();
+  ShowMessage(index < 0 ? kPleaseSelect : ListBox1->Item(index));
+}
+
+void TForm1::ListBox2DblClick() {
+  const int index = ListBox2->ItemIndex();
+  if (index < 0) return;
+  const std::string& entry = ListBox2->Item(index);
+  ShowMessage(ResolveFolderPath(entry, AppPath + entry));
+}
+
+// --- The other windows ---
+
+void TForm1::N1Click() {
+  ShowHelpWindow(this);
+}
+void TForm1::N4Click() {
+  ShowSettingsWindow(this);
+}
+void TForm1::About1Click() {
+  ShowAboutBox(this);
+}
+
+// --- The two display styles ---
+
+void TForm1::Button3Click() {
+  if (Button3->text() == QStringLiteral("<")) {
+    SwitchToListStyle();
+  } else {
+    SwitchToComboStyle();
+  }
+}
+
+void TForm1::SwitchToComboStyle() {
+  ListBox2->setVisible(false);
+  ListBox2->setEnabled(false);
+  ComboBox1->move(0, ComboBox1->y());
+  ListBox1->move(0, ListBox1->y());
+  Button1->setGeometry(102, Button1->y(), 83, Button1->height());
+  Button2->setGeometry(20, Button2->y(), 82, Button2->height());
+  SetClientWidth(kComboStyleWidth);
+  Label1->setVisible(false);
+  Label1->setEnabled(false);
+  ComboBox1->setVisible(true);
+  ComboBox1->setEnabled(true);
+  Button3->setText(QStringLiteral("<"));
+
+  // The entries move over in one piece, in the list box's order, and the
+  // selected entry (the first of any that differ only in letter case) is
+  // chosen in the combo box; with none chosen the combo box shows the prompt.
+  const int selected = ListBox2->ItemIndex();
+  const int match = selected < 0 ? -1 : ListBox2->IndexOfCaseless(ListBox2->Item(selected));
+  ComboModel(ComboBox1)->SetItems(ListBox2->Items());
+  SetComboState(ComboBox1, -1, QString::fromStdString(kPrompt));
+  if (match >= 0) SetComboState(ComboBox1, match, QString());
+  ListBox2->Clear();
+}
+
+void TForm1::SwitchToListStyle() {
+  SetClientWidth(kListStyleWidth);
+  ComboBox1->move(185, ComboBox1->y());
+  ListBox1->move(185, ListBox1->y());
+  Button1->setGeometry(278, Button1->y(), 92, Button1->height());
+  Button2->setGeometry(185, Button2->y(), 92, Button2->height());
+  ComboBox1->setVisible(false);
+  ComboBox1->setEnabled(false);
+  ListBox2->setVisible(true);
+  ListBox2->setEnabled(true);
+  Label1->setVisible(true);
+  Label1->setEnabled(true);
+  Button3->setText(QStringLiteral(">"));
+
+  ListBox2->Clear();
+  const std::vector<std::string>& items = ComboModel(ComboBox1)->Items();
+  ListBox2->AddMany(items);
+  if (ComboText() != kPrompt) {
+    // With the user's own typing in the box no item is chosen, and the
+    // empty text is looked for.
+    const int index = ComboBox1->currentIndex();
+    const std::string chosen = index >= 0 ? items[static_cast<size_t>(index)] : std::string();
+    const auto found = std::find_if(items.begin(), items.end(), [&](const std::string& item) {
+      return CaselessEqual(item, chosen);
+    });
+    if (found != items.end()) ListBox2->SetItemIndex(static_cast<int>(found - items.begin()));
+  }
+}

@@ -1,0 +1,193 @@
+#include "main_window/list_box.h"
+
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace vistrune {
+
+int ByteStringListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(items_.size());
+}
+
+QVariant ByteStringListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role == Qt::DisplayRole || role == Qt::EditRole)
+    return QString::fromStdString(items_[static_cast<size_t>(index.row())]);
+  return {};
+}
+
+void ByteStringListModel::SetItems(std::vector<std::string> items) {
+  beginResetModel();
+  items_ = std::move(items);
+  endResetModel();
+}
+
+void ByteStringListModel::Insert(int row, const std::string& item) {
+  beginInsertRows(QModelIndex(), row, row);
+  items_.insert(items_.begin() + row, item);
+  endInsertRows();
+}
+
+void ByteStringListModel::Remove(int row) {
+  beginRemoveRows(QModelIndex(), row, row);
+  items_.erase(items_.begin() + row);
+  endRemoveRows();
+}
+
+namespace {
+
+// Marks a change the program makes, so the selection signals it causes
+// (a current row moved or removed) are not taken for the user's.
+class ProgramChange {
+ public:
+  explicit ProgramChange(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~ProgramChange() { flag_ = previous_; }
+  ProgramChange(const ProgramChange&) = delete;
+  ProgramChange& operator=(const ProgramChange&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+// Lays every item out as wide as the list's horizontal extent, so the list
+// scrolls sideways over exactly that width, as a Windows list box does.
+class ExtentDelegate : public QStyledItemDelegate {
+ public:
+  ExtentDelegate(const int& extent, QObject* parent)
+      : QStyledItemDelegate(parent), extent_(extent) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (extent_ > 0) size.setWidth(extent_);
+    return size;
+  }
+
+ private:
+  const int& extent_;
+};
+
+unsigned char FoldAscii(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+}  // namespace
+
+bool CaselessLess(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return FoldAscii(x) < FoldAscii(y); });
+}
+
+bool CaselessEqual(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldAscii(x) == FoldAscii(y);
+         });
+}
+
+TListBox::TListBox(QWidget* parent) : QListView(parent), model_(this) {
+  setModel(&model_);
+  setItemDelegate(new ExtentDelegate(horizontalExtent_, this));
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setUniformItemSizes(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // A change of the selected entry counts; moving the focus rectangle alone
+  // (as gaining the focus does) does not.
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (!programChange_) emit UserSelected();
+  });
+}
+
+void TListBox::BeginUpdate() {
+  updating_ = true;
+}
+
+void TListBox::EndUpdate() {
+  updating_ = false;
+  AddMany(std::move(pending_));
+  pending_.clear();
+}
+
+void TListBox::Add(const std::string& item) {
+  if (updating_) {
+    pending_.push_back(item);
+    return;
+  }
+  ProgramChange change(programChange_);
+  int row = Count();
+  if (sorted_) {
+    const auto& items = model_.Items();
+    row = static_cast<int>(std::upper_bound(items.begin(), items.end(), item, CaselessLess) -
+                           items.begin());
+  }
+  model_.Insert(row, item);
+}
+
+void TListBox::AddMany(std::vector<std::string> items) {
+  ProgramChange change(programChange_);
+  std::vector<std::string> all = model_.Items();
+  all.reserve(all.size() + items.size());
+  std::move(items.begin(), items.end(), std::back_inserter(all));
+  if (sorted_) std::stable_sort(all.begin(), all.end(), CaselessLess);
+  model_.SetItems(std::move(all));
+}
+
+void TListBox::Delete(int index) {
+  ProgramChange change(programChange_);
+  if (index >= 0 && index < Count()) model_.Remove(index);
+}
+
+void TListBox::Clear() {
+  ProgramChange change(programChange_);
+  model_.SetItems({});
+}
+
+void TListBox::SetSorted(bool sorted) {
+  ProgramChange change(programChange_);
+  sorted_ = sorted;
+  if (sorted_ && !std::is_sorted(model_.Items().begin(), model_.Items().end(), CaselessLess)) {
+    std::vector<std::string> items = model_.Items();
+    std::stable_sort(items.begin(), items.end(), CaselessLess);
+    model_.SetItems(std::move(items));
+  }
+}
+
+int TListBox::ItemIndex() const {
+  const QModelIndexList selected = selectionModel()->selectedRows();
+  return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TListBox::SetItemIndex(int index) {
+  ProgramChange change(programChange_);
+  if (index >= 0 && index < Count()) {
+    const QModelIndex item = model_.index(index);
+    selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
+    scrollTo(item);
+  } else {
+    selectionModel()->clear();
+  }
+}
+
+int TListBox::IndexOfCaseless(const std::string& text) const {
+  const auto& items = model_.Items();
+  const auto found = std::find_if(items.begin(), items.end(), [&](const std::string& item) {
+    return CaselessEqual(item, text);
+  });
+  return found == items.end() ? -1 : static_cast<int>(found - items.begin());
+}
+
+void TListBox::SetHorizontalExtent(int pixels) {
+  horizontalExtent_ = pixels;
+  scheduleDelayedItemsLayout();
+}
+
+void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QListView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit UserDoubleClicked();
+}
+
+}  // namespace vistrune

@@ -1,0 +1,255 @@
+#include "settings_window/Unit4.h"
+
+#include <QAbstractItemDelegate>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/config.h"
+#include "main_window/dialogs.h"
+#include "main_window/shared_state.h"
+#include "main_window/window_font.h"
+#include "platform/encoding.h"
+#include "platform/paths.h"
+#include "ui_Unit4.h"
+
+using namespace vistrune;
+
+TForm4* Form4 = nullptr;
+
+namespace {
+
+const std::string kNoSuchFolder = "指定されたフォルダは存在しません";
+const std::string kPleaseSelect = "選択してください";
+const std::string kCannotStore = "設定ファイルに保存できない文字が含まれています";
+
+// Where the window opens on the screen, not centred on its owner.
+constexpr int kLeft = 363;
+constexpr int kTop = 58;
+// Rows are 12 pixels high, one line of the designed 12-pixel font; a font
+// that needs more room for a line gets it, so no text is cut.
+constexpr int kItemHeight = 12;
+
+// Path lines written by this window's last successful save in this run.
+// Until there is one, the file still holds the FixedFolderCount path lines
+// the main window read at start-up. A later creation must take exactly the
+// lines the save wrote: taking more would read the name sections as folders,
+// taking fewer would drop folders at the next save.
+std::optional<int32_t> savedFixedFolderCount;
+
+int32_t PathLineCount() {
+  return savedFixedFolderCount.value_or(FixedFolderCount);
+}
+
+// Rows of one fixed height in both lists, so a path and its display name
+// stand side by side. Drawing and the row's width stay with the list's own
+// delegate.
+class RowHeightDelegate : public QAbstractItemDelegate {
+ public:
+  RowHeightDelegate(QAbstractItemDelegate* inner, QObject* parent)
+      : QAbstractItemDelegate(parent), inner_(inner) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    inner_->paint(painter, option, index);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = inner_->sizeHint(option, index);
+    size.setHeight(std::max(kItemHeight, option.fontMetrics.height()));
+    return size;
+  }
+
+ private:
+  QAbstractItemDelegate* inner_;
+};
+
+std::string Narrow(const QString& text) {
+  return text.toLocal8Bit().toStdString();
+}
+
+// Whether text can be written to Vistrune.ini and read back the same: a
+// code page 932 character each, and nothing that would end a line or the
+// file's text early.
+bool StorableInConfigFile(const std::string& text) {
+  std::string cp932;
+  return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
+         platform::NarrowToCp932(text, cp932);
+}
+
+// Hands the window back to the event loop for destruction, however the
+// modal showing ended.
+struct DeleteLater {
+  void operator()(TForm4* form) const { form->deleteLater(); }
+};
+
+}  // namespace
+
+void ForgetSavedFixedFolderCount() {
+  savedFixedFolderCount.reset();
+}
+
+TForm4::TForm4(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ui_(std::make_unique<Ui::TForm4>()) {
+  ui_->setupUi(this);
+  RadioGroup1 = ui_->RadioGroup1;
+  RadioButton1 = ui_->RadioButton1;
+  RadioButton2 = ui_->RadioButton2;
+  GroupBox1 = ui_->GroupBox1;
+  Label3 = ui_->Label3;
+  Label1 = ui_->Label1;
+  Label4 = ui_->Label4;
+  Edit1 = ui_->Edit1;
+  Edit2 = ui_->Edit2;
+  Button1 = ui_->Button1;
+  Label2 = ui_->Label2;
+  ListBox1 = ui_->ListBox1;
+  ListBox2 = ui_->ListBox2;
+  Button3 = ui_->Button3;
+  Button2 = ui_->Button2;
+
+  move(kLeft, kTop);
+  ApplyWindowFont(this);
+  for (QLabel* label : {Label3, Label1, Label4, Label2}) label->adjustSize();
+  // A caption wider in this font than in the designed one widens its button
+  // rather than being cut.
+  for (QRadioButton* radio : {RadioButton1, RadioButton2})
+    radio->resize(std::max(radio->width(), radio->sizeHint().width()), radio->height());
+  for (TListBox* list : {ListBox1, ListBox2}) {
+    list->setItemDelegate(new RowHeightDelegate(list->itemDelegate(), list));
+    list->setTextElideMode(Qt::ElideNone);
+  }
+
+  ConnectHandlers();
+  Guard([this] { FormCreate(); });
+}
+
+TForm4::~TForm4() {
+  if (Form4 == this) Form4 = nullptr;
+}
+
+void TForm4::ConnectHandlers() {
+  // Every handler runs inside the one guard that shows what it raises.
+  const auto guarded = [this](void (TForm4::*handler)()) {
+    return [this, handler] { Guard([this, handler] { (this->*handler)(); }); };
+  };
+  connect(Button1, &QPushButton::clicked, this, guarded(&TForm4::Button1Click));
+  connect(Button3, &QPushButton::clicked, this, guarded(&TForm4::Button3Click));
+  connect(Button2, &QPushButton::clicked, this, guarded(&TForm4::Button2Click));
+  connect(ListBox1, &TListBox::UserSelected, this, guarded(&TForm4::ListBox1Click));
+  connect(ListBox2, &TListBox::UserSelected, this, guarded(&TForm4::ListBox2Click));
+  connect(ListBox1, &TListBox::UserDoubleClicked, this, guarded(&TForm4::ListBox1DblClick));
+}
+
+void TForm4::FormCreate() {
+  if (ConfigFileExists()) {
+    const StringList lines = LoadConfigLines();
+
+    const std::string& style = lines.Get(1);
+    if (style == "Style=ComboBox") {
+      RadioButton1->setChecked(true);
+    } else if (style == "Style=ListBox") {
+      RadioButton2->setChecked(true);
+    }
+
+    // Each path goes in with its display name, so that when a missing line
+    // stops the reading the two lists still hold whole pairs.
+    const int32_t count = PathLineCount();
+    for (int32_t i = 0; i < count; ++i) {
+      const std::string& path = lines.Get(4 + i);
+      const std::string name = ReadConfigString("Name", path, path);
+      ListBox1->Add(path);
+      ListBox2->Add(name);
+    }
+  }
+
+  // Entries up to this width can be scrolled sideways; both are measured on
+  // ListBox1, inside its frame.
+  const int clientWidth = ListBox1->contentsRect().width();
+  ListBox1->SetHorizontalExtent(4 * clientWidth);
+  ListBox2->SetHorizontalExtent(2 * clientWidth);
+}
+
+void TForm4::FormClose() {
+  const std::string style = RadioButton1->isChecked() ? "ComboBox" : "ListBox";
+  RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items());
+  savedFixedFolderCount = ListBox1->Count();
+}
+
+void TForm4::Button1Click() {
+  const std::string path = Narrow(Edit1->text());
+  if (path.empty()) return;
+  const std::string name = Narrow(Edit2->text());
+  if (!StorableInConfigFile(path) || !StorableInConfigFile(name)) {
+    ShowMessage(kCannotStore);
+    return;
+  }
+  if (!platform::DirectoryExists(path)) {
+    ShowMessage(kNoSuchFolder);
+    return;
+  }
+  ListBox1->Add(path);
+  ListBox2->Add(name);
+  Edit1->clear();
+  Edit2->clear();
+}
+
+void TForm4::Button3Click() {
+  const int index = ListBox1->ItemIndex();
+  if (index < 0) {
+    ShowMessage(kPleaseSelect);
+    return;
+  }
+  // The two selections always agree; taking the one position from both
+  // lists keeps every remaining path with its own name.
+  ListBox1->Delete(index);
+  ListBox2->Delete(index);
+  ListBox1->SetItemIndex(-1);
+  ListBox2->SetItemIndex(-1);
+}
+
+void TForm4::ListBox1Click() {
+  ListBox2->SetItemIndex(ListBox1->ItemIndex());
+}
+
+void TForm4::ListBox2Click() {
+  ListBox1->SetItemIndex(ListBox2->ItemIndex());
+}
+
+void TForm4::ListBox1DblClick() {
+  const int index = ListBox1->ItemIndex();
+  if (index >= 0 && !ListBox1->Item(index).empty()) ShowMessage(ListBox1->Item(index));
+}
+
+void TForm4::Button2Click() {
+  close();
+}
+
+void TForm4::done(int result) {
+  // A save that fails has shown its error; the window then stays open as it
+  // is, and the next close tries the whole save again.
+  if (!Guard([this] { FormClose(); })) return;
+  QDialog::done(result);
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event) {
+  // There is no cancel button: Escape does nothing rather than close.
+  if (event->matches(QKeySequence::Cancel)) return;
+  QDialog::keyPressEvent(event);
+}
+
+void ShowSettingsWindow(QWidget* owner) {
+  const std::unique_ptr<TForm4, DeleteLater> form(new TForm4(owner));
+  Form4 = form.get();
+  form->exec();
+}

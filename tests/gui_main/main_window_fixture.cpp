@@ -1,0 +1,83 @@
+#include "gui_main/main_window_fixture.h"
+
+#include <sys/stat.h>
+
+#include "config/config.h"
+#include "platform/encoding.h"
+#include "platform/shell.h"
+
+namespace vistrune::testing {
+
+MainWindowTest::MainWindowTest() {
+  HomeFolderName.clear();
+  FixedFolderCount = 0;
+  SetProgramFolder("Movies");
+  platform::SetShellOpenHandler(
+      [this](const std::string& verb, const std::string& target, const std::string& folder) {
+        opened.push_back({verb, target, folder});
+      });
+}
+
+MainWindowTest::~MainWindowTest() {
+  form_.reset();
+  platform::SetShellOpenHandler(nullptr);
+}
+
+void MainWindowTest::SetProgramFolder(const std::string& programFolderName) {
+  program_ = temp.MakeDir(programFolderName) + "/";
+}
+
+void MainWindowTest::WriteIni(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) {
+    std::string cp932;
+    if (!platform::NarrowToCp932(line, cp932)) ADD_FAILURE() << "not in code page 932: " << line;
+    bytes += cp932 + "\r\n";
+  }
+  temp.WriteFile(program_.substr(temp.Slash().size()) + "Vistrune.ini", bytes);
+}
+
+std::vector<std::string> MainWindowTest::IniLines() const {
+  const std::string text = platform::Cp932ToNarrow(ReadFileBytes(program_ + "Vistrune.ini"));
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+bool MainWindowTest::IniExists() const {
+  struct stat info {};
+  return stat((program_ + "Vistrune.ini").c_str(), &info) == 0;
+}
+
+TForm1& MainWindowTest::Start() {
+  form_ = std::make_unique<TForm1>(program_ + "vistrune");
+  form_->show();
+  return *form_;
+}
+
+namespace {
+
+void ClickRow(TListBox* list, int row) {
+  // The list lays its items out when events are processed.
+  QCoreApplication::processEvents();
+  const QRect rect = list->visualRect(list->model()->index(row, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+}  // namespace
+
+void MainWindowTest::ClickFolder(int row) {
+  ClickRow(form_->ListBox2, row);
+}
+void MainWindowTest::ClickFile(int row) {
+  ClickRow(form_->ListBox1, row);
+}
+
+}  // namespace vistrune::testing

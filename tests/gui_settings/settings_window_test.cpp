@@ -1,0 +1,380 @@
+// The settings window driven as the user drives it: reading Vistrune.ini when
+// it is created, editing the fixed folders, and rewriting the file on close.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "main_window/shared_state.h"
+#include "qt_support/box_recorder.h"
+#include "settings_window/Unit4.h"
+#include "support/temp_dir.h"
+
+namespace vistrune::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kNoSuchFolder = "指定されたフォルダは存在しません";
+const std::string kCannotStore = "設定ファイルに保存できない文字が含まれています";
+const std::string kAccessDenied = "ファイルへのアクセスが拒否されました.";
+constexpr std::string_view kAnimeCp932 = "\x83\x41\x83\x6A\x83\x81";  // アニメ
+
+// The lines joined as the file holds them, each ended by CR LF.
+std::string Crlf(std::initializer_list<std::string_view> lines) {
+  std::string text;
+  for (std::string_view line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+std::string EmptyLayout(std::string_view style) {
+  return Crlf({"[Style]", std::string("Style=").append(style), "[FixedFolder Setting]", "count=0",
+               "[Name]", "[Name2]"});
+}
+
+const std::string kOneFolder = Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=1",
+                                     "/v", "[Name]", "/v=V", "[Name2]", "V=/v"});
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AppPath = dir_.Slash();
+    FixedFolderCount = 0;
+    ForgetSavedFixedFolderCount();
+  }
+
+  std::string IniPath() const { return dir_.Path() + "/Vistrune.ini"; }
+  void WriteIni(const std::string& bytes) const { dir_.WriteFile("Vistrune.ini", bytes); }
+  std::string Ini() const { return ReadFileBytes(IniPath()); }
+
+  static void PressClose(TForm4& form) {
+    form.show();
+    form.Button2->click();
+  }
+
+  static void PressAdd(TForm4& form, const QString& path, const QString& name) {
+    form.Edit1->setText(path);
+    form.Edit2->setText(name);
+    form.Button1->click();
+  }
+
+  // Mouse events on a row of a shown list, in the order given.
+  static void Mouse(QListView* list, int row, std::initializer_list<QEvent::Type> types) {
+    const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
+    for (QEvent::Type type : types) {
+      QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                        Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &event);
+    }
+  }
+  static void Click(QListView* list, int row) {
+    Mouse(list, row, {QEvent::MouseButtonPress, QEvent::MouseButtonRelease});
+  }
+
+  // Runs ShowSettingsWindow and, inside its modal showing, body on the window
+  // on the screen. A window that body leaves open fails the test and is
+  // hidden, so the modal showing still ends.
+  static void WhileShownModally(QWidget* owner, const std::function<void(TForm4&)>& body) {
+    QTimer::singleShot(0, [&body] {
+      auto* form = qobject_cast<TForm4*>(QApplication::activeModalWidget());
+      if (!form) {
+        ADD_FAILURE() << "no settings window is shown modally";
+        if (Form4) Form4->hide();
+        return;
+      }
+      body(*form);
+      if (form->isVisible()) {
+        ADD_FAILURE() << "the settings window is still open";
+        form->hide();
+      }
+    });
+    ShowSettingsWindow(owner);
+  }
+
+  TempDir dir_;
+  BoxRecorder boxes_;
+};
+
+TEST_F(SettingsWindowTest, OnlyTheExactStyleLinesCheckARadioButton) {
+  struct Case {
+    std::string file;  // empty: no file at all
+    bool combo;
+    bool list;
+    std::string_view saved;
+  };
+  const std::vector<Case> cases = {
+      {"", false, false, "ListBox"},
+      {Crlf({"[Style]", "Style=ComboBox"}), true, false, "ComboBox"},
+      {Crlf({"[Style]", "Style=ListBox"}), false, true, "ListBox"},
+      {Crlf({"[Style]", "style=combobox"}), false, false, "ListBox"},
+      {Crlf({"[Style]", "Style=LISTBOX"}), false, false, "ListBox"},
+      {Crlf({"[Style]", "Style=ListBox "}), false, false, "ListBox"},
+      {Crlf({"[Form]", "Pos.Left=218", "[Style]", "Style=ComboBox"}), false, false, "ListBox"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::remove(IniPath().c_str());
+    if (!c.file.empty()) WriteIni(c.file);
+    TForm4 form;
+    EXPECT_EQ(form.RadioButton1->isChecked(), c.combo);
+    EXPECT_EQ(form.RadioButton2->isChecked(), c.list);
+    EXPECT_EQ(form.ListBox1->Count(), 0);
+    // Both extents are measured on ListBox1, file or no file.
+    const int clientWidth = form.ListBox1->contentsRect().width();
+    EXPECT_EQ(form.ListBox1->HorizontalExtent(), 4 * clientWidth);
+    EXPECT_EQ(form.ListBox2->HorizontalExtent(), 2 * clientWidth);
+    PressClose(form);
+    EXPECT_EQ(Ini(), EmptyLayout(c.saved));
+  }
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(SettingsWindowTest, FoldersArePairedInFileOrderAndAnUntouchedCloseRewritesThemAll) {
+  // The second folder has no Name entry, the third an empty one; the main
+  // window's Form section follows.
+  FixedFolderCount = 3;
+  const std::string animeName = std::string("/v/anime=").append(kAnimeCp932);
+  const std::string animePath = std::string(kAnimeCp932).append("=/v/anime");
+  WriteIni(Crlf({"[Style]", "Style=ComboBox", "[FixedFolder Setting]", "count=3", "/v/anime",
+                 "/v/clips", "/v/empty", "[Name]", animeName, "/v/empty=", "[Name2]", animePath,
+                 "[Form]", "Pos.Left=218"}));
+
+  TForm4 form;
+  EXPECT_TRUE(form.RadioButton1->isChecked());
+  EXPECT_EQ(form.ListBox1->Items(), (Lines{"/v/anime", "/v/clips", "/v/empty"}));
+  EXPECT_EQ(form.ListBox2->Items(), (Lines{"アニメ", "/v/clips", ""}));
+
+  PressClose(form);
+  EXPECT_EQ(Ini(),
+            Crlf({"[Style]", "Style=ComboBox", "[FixedFolder Setting]", "count=3", "/v/anime",
+                  "/v/clips", "/v/empty", "[Name]", animeName, "/v/clips=/v/clips",
+                  "/v/empty=", "[Name2]", animePath, "/v/clips=/v/clips", "=/v/empty"}));
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(SettingsWindowTest, AReadingErrorIsShownAndLeavesOnlyWholePairs) {
+  WriteIni(Crlf({"[Style]"}));
+  {
+    TForm4 form;
+    EXPECT_FALSE(form.RadioButton1->isChecked() || form.RadioButton2->isChecked());
+    EXPECT_EQ(form.ListBox1->Count(), 0);
+    EXPECT_EQ(form.ListBox1->HorizontalExtent(), 0);  // the rest of the reading was skipped
+  }
+  FixedFolderCount = 3;
+  WriteIni(Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=3", "/a", "/b"}));
+  TForm4 form;
+  EXPECT_EQ(boxes_.Errors(), (Lines{"リストのインデックスが範囲を超えています (1)",
+                                    "リストのインデックスが範囲を超えています (6)"}));
+  EXPECT_EQ(form.ListBox1->Items(), (Lines{"/a", "/b"}));
+  EXPECT_EQ(form.ListBox2->Items(), (Lines{"/a", "/b"}));
+
+  PressClose(form);
+  EXPECT_EQ(Ini(), Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2", "/a", "/b",
+                         "[Name]", "/a=/a", "/b=/b", "[Name2]", "/a=/a", "/b=/b"}));
+}
+
+TEST_F(SettingsWindowTest, ReopeningShowsExactlyWhatTheLastSuccessfulSaveWrote) {
+  const std::string first = dir_.MakeDir("first");
+  const std::string second = dir_.MakeDir("second");
+  FixedFolderCount = 1;
+  WriteIni(kOneFolder);
+  {  // more folders than at start-up
+    TForm4 form;
+    PressAdd(form, QString::fromStdString(first), "First");
+    PressAdd(form, QString::fromStdString(second), "Second");
+    PressClose(form);
+  }
+  {  // then fewer
+    TForm4 form;
+    EXPECT_EQ(form.ListBox1->Items(), (Lines{"/v", first, second}));
+    EXPECT_EQ(form.ListBox2->Items(), (Lines{"V", "First", "Second"}));
+    form.show();
+    for (int i = 0; i < 2; ++i) {
+      Click(form.ListBox1, 0);
+      form.Button3->click();
+    }
+    PressClose(form);
+  }
+  {  // a save that fails counts for nothing
+    TForm4 form;
+    PressAdd(form, QString::fromStdString(first), "First");
+    ASSERT_EQ(chmod(IniPath().c_str(), 0444), 0);
+    PressClose(form);
+  }
+  ASSERT_EQ(chmod(IniPath().c_str(), 0644), 0);
+  TForm4 form;
+  EXPECT_EQ(form.ListBox1->Items(), Lines{second});
+  EXPECT_EQ(form.ListBox2->Items(), Lines{"Second"});
+  EXPECT_EQ(boxes_.Errors(), Lines{kAccessDenied});
+}
+
+TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterAreNoCloseRequests) {
+  const std::vector<std::function<void(TForm4&)>> closeRequests = {
+      [](TForm4& form) { form.Button2->click(); }, [](TForm4& form) { form.close(); },
+      [](TForm4& form) { form.reject(); }, [](TForm4& form) { form.accept(); }};
+  for (size_t i = 0; i < closeRequests.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::remove(IniPath().c_str());
+    TForm4 form;
+    form.show();
+    for (QWidget* target : std::initializer_list<QWidget*>{&form, form.Button2, form.Edit1}) {
+      for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+      }
+    }
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(Ini().empty());
+    closeRequests[i](form);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(Ini(), EmptyLayout("ListBox"));
+  }
+}
+
+TEST_F(SettingsWindowTest, AReadOnlyFileKeepsTheWindowOpenUntilASaveSucceeds) {
+  FixedFolderCount = 1;
+  WriteIni(kOneFolder);
+  QWidget owner;
+  WhileShownModally(&owner, [&](TForm4& form) {
+    form.RadioButton1->click();
+    ASSERT_EQ(chmod(IniPath().c_str(), 0444), 0);
+    form.Button2->click();
+
+    EXPECT_EQ(boxes_.Errors(), Lines{kAccessDenied});
+    EXPECT_EQ(QApplication::activeModalWidget(), &form);
+    EXPECT_TRUE(form.RadioButton1->isChecked());
+    EXPECT_EQ(form.ListBox1->Items(), Lines{"/v"});
+    EXPECT_EQ(form.ListBox2->Items(), Lines{"V"});
+    EXPECT_EQ(Ini(), kOneFolder);
+
+    ASSERT_EQ(chmod(IniPath().c_str(), 0644), 0);
+    form.Button2->click();
+  });
+  EXPECT_EQ(boxes_.Errors().size(), 1u);
+  EXPECT_EQ(Ini(), Crlf({"[Style]", "Style=ComboBox", "[FixedFolder Setting]", "count=1", "/v",
+                         "[Name]", "/v=V", "[Name2]", "V=/v"}));
+}
+
+TEST_F(SettingsWindowTest, EachShowingIsAFreshInstanceReleasedAfterwards) {
+  QWidget owner;
+  owner.move(10, 10);
+  QPointer<TForm4> shown;
+  for (std::string_view style : {"ComboBox", "ListBox"}) {
+    WriteIni(Crlf({"[Style]", std::string("Style=").append(style)}));
+    WhileShownModally(&owner, [&](TForm4& form) {
+      EXPECT_EQ(Form4, &form);
+      EXPECT_EQ(form.parentWidget(), &owner);
+      EXPECT_EQ(form.pos(), QPoint(363, 58));
+      EXPECT_EQ(form.RadioButton1->isChecked(), style == "ComboBox");
+      shown = &form;
+      form.Button2->click();
+    });
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull());
+    EXPECT_EQ(Form4, nullptr);
+  }
+}
+
+TEST_F(SettingsWindowTest, RefusedAdditionsChangeNothing) {
+  const QString folder = QString::fromStdString(dir_.MakeDir("videos"));
+  const QString file = QString::fromStdString(dir_.WriteFile("clip.avi", ""));
+  const QString korean = QString::fromStdString(dir_.MakeDir("한"));
+  struct Case {
+    QString path;
+    QString name;
+    Lines messages;
+  };
+  const std::vector<Case> cases = {
+      {"", "名前だけ", {}},
+      {file, "clip", {kNoSuchFolder}},
+      {folder + "/missing", "missing", {kNoSuchFolder}},
+      {folder, "😀", {kCannotStore}},
+      {korean, "korean", {kCannotStore}},
+      {folder, "two\nlines", {kCannotStore}},
+      {folder + QChar(u'\0') + "x", "nul", {kCannotStore}},  // the folder before the NUL exists
+  };
+  TForm4 form;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.toStdString() + " / " + c.name.toStdString());
+    boxes_.Clear();
+    PressAdd(form, c.path, c.name);
+    EXPECT_EQ(boxes_.Messages(), c.messages);
+    EXPECT_EQ(form.ListBox1->Count() + form.ListBox2->Count(), 0);
+    EXPECT_EQ(form.Edit1->text(), c.path);
+    EXPECT_EQ(form.Edit2->text(), c.name);
+  }
+}
+
+TEST_F(SettingsWindowTest, AddedFoldersKeepTheSelectionAndAreSavedAsTyped) {
+  const std::string folder = dir_.MakeDir("ビデオ");
+  const std::string saved = dir_.Path() + "/\x83\x72\x83\x66\x83\x49";  // in code page 932
+  FixedFolderCount = 1;
+  WriteIni(kOneFolder);
+  TForm4 form;
+  form.show();
+  Click(form.ListBox1, 0);
+  // The same folder twice, the second time with an empty display name.
+  for (const char* name : {"Video", ""}) {
+    PressAdd(form, QString::fromStdString(folder), name);
+    EXPECT_TRUE(form.Edit1->text().isEmpty() && form.Edit2->text().isEmpty());
+  }
+  EXPECT_EQ(form.ListBox1->Items(), (Lines{"/v", folder, folder}));
+  EXPECT_EQ(form.ListBox2->Items(), (Lines{"V", "Video", ""}));
+  EXPECT_EQ(form.ListBox2->ItemIndex(), 0);
+
+  form.Button2->click();
+  EXPECT_EQ(Ini(), Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=3", "/v",
+                         saved, saved, "[Name]", "/v=V", saved + "=Video", saved + "=", "[Name2]",
+                         "V=/v", "Video=" + saved, "=" + saved}));
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(SettingsWindowTest, SelectingDeletingAndShowingAPathWorkOnPairs) {
+  const std::string longPath = "/c/a/very/long/path/to/the/videos";
+  FixedFolderCount = 3;
+  WriteIni(Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=3", "/a", "/b",
+                 longPath, "[Name]", "/a=A", "/b=B", longPath + "=C"}));
+  TForm4 form;
+  form.show();
+  QApplication::processEvents();
+  for (TListBox* list : {form.ListBox1, form.ListBox2}) {
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(),
+              list->HorizontalExtent() - list->viewport()->width());
+  }
+
+  form.Button3->click();
+  EXPECT_EQ(boxes_.Messages(), Lines{"選択してください"});
+  Click(form.ListBox2, 2);
+  EXPECT_EQ(form.ListBox1->ItemIndex(), 2);
+  Click(form.ListBox1, 1);
+  EXPECT_EQ(form.ListBox2->ItemIndex(), 1);
+  form.Button3->click();
+  EXPECT_EQ(form.ListBox1->Items(), (Lines{"/a", longPath}));
+  EXPECT_EQ(form.ListBox2->Items(), (Lines{"A", "C"}));
+  EXPECT_EQ(form.ListBox1->ItemIndex(), -1);
+  EXPECT_EQ(form.ListBox2->ItemIndex(), -1);
+
+  boxes_.Clear();
+  Mouse(form.ListBox1, 1,
+        {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+         QEvent::MouseButtonRelease});
+  EXPECT_EQ(boxes_.Messages(), Lines{longPath});
+}
+
+}  // namespace
+}  // namespace vistrune::testing
