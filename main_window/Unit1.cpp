@@ -104,6 +104,10 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   // neither completes what the user types nor inserts it as an item.
   ComboBox1->setModel(new ByteStringListModel(ComboBox1));
   ComboBox1->setCompleter(nullptr);
+  // The box keeps its designed size; its drop-down list, which may hold a
+  // hundred thousand folders, measures one row instead of all of them.
+  ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  if (auto* view = qobject_cast<QListView*>(ComboBox1->view())) view->setUniformItemSizes(true);
   SetComboState(ComboBox1, -1, QString::fromStdString(kPrompt));
 
   PopupMenu1 = new QMenu(this);

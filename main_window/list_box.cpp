@@ -132,7 +132,8 @@ void TListBox::AddMany(std::vector<std::string> items) {
   std::vector<std::string> all = model_.Items();
   all.reserve(all.size() + items.size());
   std::move(items.begin(), items.end(), std::back_inserter(all));
-  if (sorted_) std::stable_sort(all.begin(), all.end(), CaselessLess);
+  if (sorted_ && !std::is_sorted(all.begin(), all.end(), CaselessLess))
+    std::stable_sort(all.begin(), all.end(), CaselessLess);
   model_.SetItems(std::move(all));
 }
 
