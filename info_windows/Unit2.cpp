@@ -5,9 +5,9 @@
 #include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 
 #include "main_window/dialogs.h"
+#include "main_window/modal_window.h"
 #include "main_window/window_font.h"
 #include "ui_Unit2.h"
 
@@ -38,8 +38,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFor
   move(365, 120);
   vistrune::ApplyWindowFont(this);
   Memo1->setPlainText(HelpText());
-  connect(Button2, &QPushButton::clicked, this,
-          [this] { vistrune::Guard([this] { Button2Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, vistrune::Guarded(this, &TForm2::Button2Click));
 }
 
 TForm2::~TForm2() = default;
@@ -55,13 +54,5 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
 }
 
 void ShowHelpWindow(QWidget* owner) {
-  auto* form = new TForm2(owner);
-  Form2 = form;
-  // However the showing ends, the window is deleted once pending events are
-  // handled, and Form2 is cleared so it never refers to a deleted window.
-  const auto release = qScopeGuard([form] {
-    if (Form2 == form) Form2 = nullptr;
-    form->deleteLater();
-  });
-  form->exec();
+  vistrune::ShowFreshModal(owner, Form2);
 }

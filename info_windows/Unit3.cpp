@@ -5,11 +5,11 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 
 #include "main_window/dialogs.h"
+#include "main_window/modal_window.h"
 #include "main_window/window_font.h"
 #include "ui_Unit3.h"
 
@@ -33,7 +33,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
   // Centred on the screen, not over the main window.
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->geometry()));
   connect(OKButton, &QPushButton::clicked, this,
-          [this] { vistrune::Guard([this] { OKButtonClick(); }); });
+          vistrune::Guarded(this, &TAboutBox::OKButtonClick));
 }
 
 TAboutBox::~TAboutBox() = default;
@@ -49,13 +49,5 @@ void TAboutBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void ShowAboutBox(QWidget* owner) {
-  auto* box = new TAboutBox(owner);
-  AboutBox = box;
-  // However the showing ends, the window is deleted once pending events are
-  // handled, and AboutBox is cleared so it never refers to a deleted window.
-  const auto release = qScopeGuard([box] {
-    if (AboutBox == box) AboutBox = nullptr;
-    box->deleteLater();
-  });
-  box->exec();
+  vistrune::ShowFreshModal(owner, AboutBox);
 }

@@ -126,13 +126,10 @@ TForm1::~TForm1() = default;
 
 void TForm1::ConnectHandlers() {
   // Every handler runs inside the one guard that shows what it raises.
-  const auto guarded = [this](void (TForm1::*handler)()) {
-    return [this, handler] { Guard([this, handler] { (this->*handler)(); }); };
-  };
-  connect(ListBox2, &TListBox::UserSelected, this, guarded(&TForm1::ListBox2Click));
-  connect(ListBox2, &TListBox::UserDoubleClicked, this, guarded(&TForm1::ListBox2DblClick));
-  connect(ListBox1, &TListBox::UserDoubleClicked, this, guarded(&TForm1::N2Click));
-  connect(ComboBox1, &QComboBox::activated, this, guarded(&TForm1::ComboBox1Change));
+  connect(ListBox2, &TListBox::UserSelected, this, Guarded(this, &TForm1::ListBox2Click));
+  connect(ListBox2, &TListBox::UserDoubleClicked, this, Guarded(this, &TForm1::ListBox2DblClick));
+  connect(ListBox1, &TListBox::UserDoubleClicked, this, Guarded(this, &TForm1::N2Click));
+  connect(ComboBox1, &QComboBox::activated, this, Guarded(this, &TForm1::ComboBox1Change));
   // Typing leaves no item chosen; only the text counts then.
   connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     if (ComboBox1->currentIndex() >= 0) {
@@ -142,16 +139,16 @@ void TForm1::ConnectHandlers() {
     }
     Guard([this] { ComboBox1Change(); });
   });
-  connect(Button3, &QPushButton::clicked, this, guarded(&TForm1::Button3Click));
-  connect(Button2, &QPushButton::clicked, this, guarded(&TForm1::Button2Click));
-  connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::N2Click));
-  connect(N2, &QAction::triggered, this, guarded(&TForm1::N2Click));
-  connect(Refresh1, &QAction::triggered, this, guarded(&TForm1::Refresh1Click));
-  connect(N3, &QAction::triggered, this, guarded(&TForm1::N3Click));
-  connect(N1, &QAction::triggered, this, guarded(&TForm1::N1Click));
-  connect(N4, &QAction::triggered, this, guarded(&TForm1::N4Click));
-  connect(About1, &QAction::triggered, this, guarded(&TForm1::About1Click));
-  connect(Exit1, &QAction::triggered, this, guarded(&TForm1::Exit1Click));
+  connect(Button3, &QPushButton::clicked, this, Guarded(this, &TForm1::Button3Click));
+  connect(Button2, &QPushButton::clicked, this, Guarded(this, &TForm1::Button2Click));
+  connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::N2Click));
+  connect(N2, &QAction::triggered, this, Guarded(this, &TForm1::N2Click));
+  connect(Refresh1, &QAction::triggered, this, Guarded(this, &TForm1::Refresh1Click));
+  connect(N3, &QAction::triggered, this, Guarded(this, &TForm1::N3Click));
+  connect(N1, &QAction::triggered, this, Guarded(this, &TForm1::N1Click));
+  connect(N4, &QAction::triggered, this, Guarded(this, &TForm1::N4Click));
+  connect(About1, &QAction::triggered, this, Guarded(this, &TForm1::About1Click));
+  connect(Exit1, &QAction::triggered, this, Guarded(this, &TForm1::Exit1Click));
 }
 
 int TForm1::Left() const {

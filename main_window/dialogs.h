@@ -22,6 +22,12 @@ std::string ErrorBoxText(const std::string& message);
 // goes no further. Returns true when the handler finished without one.
 bool Guard(const std::function<void()>& handler);
 
+// A slot that runs window's handler inside Guard, for connecting signals.
+template <typename Window>
+std::function<void()> Guarded(Window* window, void (Window::*handler)()) {
+  return [window, handler] { Guard([window, handler] { (window->*handler)(); }); };
+}
+
 // Test seam: while set, boxes are handed to the sink instead of being shown.
 enum class BoxKind { Message, Error };
 using BoxSink = std::function<void(BoxKind kind, const std::string& text)>;

@@ -16,6 +16,7 @@
 
 #include "config/config.h"
 #include "main_window/dialogs.h"
+#include "main_window/modal_window.h"
 #include "main_window/shared_state.h"
 #include "main_window/window_font.h"
 #include "platform/encoding.h"
@@ -86,12 +87,6 @@ bool StorableInConfigFile(const std::string& text) {
          platform::NarrowToCp932(text, cp932);
 }
 
-// Hands the window back to the event loop for destruction, however the
-// modal showing ended.
-struct DeleteLater {
-  void operator()(TForm4* form) const { form->deleteLater(); }
-};
-
 }  // namespace
 
 void ForgetSavedFixedFolderCount() {
@@ -140,15 +135,12 @@ TForm4::~TForm4() {
 
 void TForm4::ConnectHandlers() {
   // Every handler runs inside the one guard that shows what it raises.
-  const auto guarded = [this](void (TForm4::*handler)()) {
-    return [this, handler] { Guard([this, handler] { (this->*handler)(); }); };
-  };
-  connect(Button1, &QPushButton::clicked, this, guarded(&TForm4::Button1Click));
-  connect(Button3, &QPushButton::clicked, this, guarded(&TForm4::Button3Click));
-  connect(Button2, &QPushButton::clicked, this, guarded(&TForm4::Button2Click));
-  connect(ListBox1, &TListBox::UserSelected, this, guarded(&TForm4::ListBox1Click));
-  connect(ListBox2, &TListBox::UserSelected, this, guarded(&TForm4::ListBox2Click));
-  connect(ListBox1, &TListBox::UserDoubleClicked, this, guarded(&TForm4::ListBox1DblClick));
+  connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm4::Button1Click));
+  connect(Button3, &QPushButton::clicked, this, Guarded(this, &TForm4::Button3Click));
+  connect(Button2, &QPushButton::clicked, this, Guarded(this, &TForm4::Button2Click));
+  connect(ListBox1, &TListBox::UserSelected, this, Guarded(this, &TForm4::ListBox1Click));
+  connect(ListBox2, &TListBox::UserSelected, this, Guarded(this, &TForm4::ListBox2Click));
+  connect(ListBox1, &TListBox::UserDoubleClicked, this, Guarded(this, &TForm4::ListBox1DblClick));
 }
 
 void TForm4::FormCreate() {
@@ -249,7 +241,5 @@ void TForm4::keyPressEvent(QKeyEvent* event) {
 }
 
 void ShowSettingsWindow(QWidget* owner) {
-  const std::unique_ptr<TForm4, DeleteLater> form(new TForm4(owner));
-  Form4 = form.get();
-  form->exec();
+  ShowFreshModal(owner, Form4);
 }

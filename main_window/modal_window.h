@@ -1,0 +1,26 @@
+// How the commands open the settings, help and About windows: a fresh
+// window each time, owned by the main window, shown modally and released
+// when the showing ends, however it ends.
+#pragma once
+
+#include <QScopeGuard>
+#include <QWidget>
+
+namespace vistrune {
+
+// Creates a Window owned by owner, points current (the window's global
+// reference) at it and shows it modally. Afterwards the window is deleted
+// once pending events are handled, and current, if it still refers to it,
+// is cleared so it never refers to a deleted window.
+template <typename Window>
+void ShowFreshModal(QWidget* owner, Window*& current) {
+  auto* window = new Window(owner);
+  current = window;
+  const auto release = qScopeGuard([window, &current] {
+    if (current == window) current = nullptr;
+    window->deleteLater();
+  });
+  window->exec();
+}
+
+}  // namespace vistrune
