@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include "config/config.h"
 #include "gui_main/main_window_fixture.h"
@@ -125,7 +126,9 @@ TEST_F(MainWindowTest, CloseWithoutAFileCreatesTheFullLayoutSoTheNextStartKeepsT
 TEST_F(MainWindowTest, ExitEndsWithoutSaving) {
   TForm1& form = Start();
   form.move(70, 80);
-  form.Exit1->trigger();
+  // In the running message loop, as the user would choose it.
+  QTimer::singleShot(0, form.Exit1, &QAction::trigger);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
   EXPECT_FALSE(IniExists());
   // The window is torn down without its close step when the program ends.
   EXPECT_TRUE(form.close());
