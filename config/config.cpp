@@ -33,7 +33,7 @@ bool HoldsLineBreakOrNul(std::string_view text) {
 }
 
 [[noreturn]] void ThrowWriteFailure() {
-  throw EIniFileException(ConfigFilePath() + " に書き込めません");
+  throw EIniFileException(ConfigFilePath() + platform::Utf8ToNarrow(" に書き込めません"));
 }
 
 // An entry of the whole rewrite in code page 932, or EInOutError.
@@ -110,7 +110,8 @@ void WriteConfigInteger(const std::string& Section, const std::string& Key, int3
 StringList LoadConfigLines() {
   std::string bytes;
   if (platform::ReadWholeFile(ConfigFilePath(), bytes) != platform::kFileOk)
-    throw EFOpenError("ファイル " + ConfigFilePath() + " は開けません");
+    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + ConfigFilePath() +
+                      platform::Utf8ToNarrow(" は開けません"));
   // Converting before splitting gives the same lines as splitting first: CR,
   // LF and NUL are never part of a double-byte character, and a byte that
   // converts to nothing becomes U+FFFD without taking a CR or LF with it.

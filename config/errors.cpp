@@ -1,14 +1,14 @@
 #include "config/errors.h"
 
+#include "platform/encoding.h"
+
 namespace vistrune {
 
-EStringListError::EStringListError(int index)
-    : Exception("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")"),
-      index_(index) {}
+namespace {
 
-EInOutError::EInOutError(int code) : Exception(InOutErrorMessage(code)), code_(code) {}
-
-std::string InOutErrorMessage(int code) {
+// The message texts are UTF-8 here; InOutErrorMessage gives them in the
+// narrow encoding.
+std::string InOutErrorText(int code) {
   switch (code) {
     case 2:
       return "ファイルが見つかりません";
@@ -27,6 +27,19 @@ std::string InOutErrorMessage(int code) {
     default:
       return "I/O エラー (" + std::to_string(code) + ")";
   }
+}
+
+}  // namespace
+
+EStringListError::EStringListError(int index)
+    : Exception(platform::Utf8ToNarrow("リストのインデックスが範囲を超えています (" +
+                                       std::to_string(index) + ")")),
+      index_(index) {}
+
+EInOutError::EInOutError(int code) : Exception(InOutErrorMessage(code)), code_(code) {}
+
+std::string InOutErrorMessage(int code) {
+  return platform::Utf8ToNarrow(InOutErrorText(code));
 }
 
 }  // namespace vistrune

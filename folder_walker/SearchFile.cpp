@@ -72,6 +72,7 @@ using search_file_internal::FileTimeToDateTime;
 using search_file_internal::IsSubFolderEntry;
 
 constexpr size_t kMaxLongName = 260;
+constexpr size_t kMaxShortName = 14;
 
 // A name up to its first NUL byte, at most limit bytes.
 void AssignName(std::string& target, const char* name, size_t length, size_t limit) {
@@ -89,16 +90,20 @@ void FillAttributes(uint32_t attributes, TSearchFileData& data) {
   data.IsArchive = (attributes & platform::kAttrArchive) != 0;
 }
 
-// The names of an entry (no short names on POSIX: ShortName is LongName).
+// The names of an entry when the platform gives no short name: ShortName is
+// LongName.
 void FillNames(const char* name, size_t length, TSearchFileData& data) {
   AssignName(data.LongName, name, length, kMaxLongName);
   data.ShortName = data.LongName;
 }
 
-// FillSearchFileData: one platform entry to the record.
+// FillSearchFileData: one platform entry to the record. The short name is
+// the platform's where it gives one (Windows' 8.3 name), else the long name.
 void FillSearchFileData(const char* name, size_t length, const platform::EntryDetails& entry,
                         TSearchFileData& data) {
   FillNames(name, length, data);
+  if (!entry.shortName.empty())
+    AssignName(data.ShortName, entry.shortName.data(), entry.shortName.size(), kMaxShortName);
   data.Size = static_cast<int64_t>((static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow);
   data.CreationTimeValid = false;
   if (entry.creationTimeValid)

@@ -20,11 +20,16 @@ namespace vistrune::platform {
 // Windows FILETIME. Meaningful values are below 2^63.
 using FileTime = uint64_t;
 
+#ifndef _WIN32
 // The file time of a POSIX time stamp (seconds and nanoseconds since
 // 1970-01-01 UTC). False before 1601 or beyond the range of a file time.
+// (Windows gives file times as they are.)
 bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime);
+#endif
 
 // The identity of a file system object: the same object has the same pair.
+// Windows: the volume serial number and the file index; {0, 0} when the
+// object cannot be opened to ask.
 struct FileIdentity {
   uint64_t device = 0;
   uint64_t inode = 0;
@@ -32,6 +37,12 @@ struct FileIdentity {
 };
 
 // What FindFirstFile gives about one entry beyond its name.
+//
+// Windows: exactly what FindFirstFileA gives (for a link, the link's own
+// attributes, size and times, kAttrReparsePoint among the attributes), every
+// time stamp valid (whether it converts is for the caller to find out); the
+// identity is that of the link's target (of the link itself when it leads
+// nowhere).
 struct EntryDetails {
   uint32_t attributes = 0;  // see paths.h for how POSIX derives the bits
   uint32_t sizeHigh = 0;    // size in bytes = sizeHigh * 2^32 + sizeLow
@@ -45,6 +56,9 @@ struct EntryDetails {
   bool lastAccessTimeValid = false;  // atime
   FileTime lastAccessTime = 0;
   FileIdentity identity;  // of the object the attributes describe
+  // The alternate 8.3 name (cAlternateFileName), at most 13 bytes; "" where
+  // the entry has none of its own, and always on POSIX.
+  std::string shortName;
 };
 
 // Enumerates one directory at a time, in the file system's order, "." and
@@ -59,6 +73,12 @@ struct EntryDetails {
 // Details() is asked for.
 //
 // The reader owns its open directory: Close() or the destructor releases it.
+//
+// Windows: one FindFirstFileA/FindNextFileA search of folder, a separator
+// where it has none, and "*.*". The attribute word is the whole word the
+// search gives for the entry, and Details() needs no further call but one
+// open of the entry to learn its identity. A folder that holds no entry at
+// all (an empty drive root) opens and yields nothing.
 class DirReader {
  public:
   DirReader();
@@ -70,7 +90,6 @@ class DirReader {
   // closing any previous one. False when it cannot be opened (missing, not a
   // directory, access denied, path longer than PATH_MAX...).
   bool Open(const std::string& folder);
-  bool IsOpen() const { return fd_ >= 0; }
 
   // Advances to the next entry. False at the end of the directory, on a read
   // error (the rest of the directory is then lost) and when none is open.
@@ -93,7 +112,25 @@ class DirReader {
 
   void Close();
 
+  // Whether a directory is open. Last of the functions and left as written
+  // by the formatter, which unfolds every short function that follows one
+  // inside a preprocessor condition.
+  // clang-format off
+#ifdef _WIN32
+  bool IsOpen() const { return search_ != nullptr; }
+#else
+  bool IsOpen() const { return fd_ >= 0; }
+#endif
+  // clang-format on
+
  private:
+#ifdef _WIN32
+  struct Search;
+  std::unique_ptr<Search> search_;  // the open search and its current entry
+  const char* name_ = "";
+  size_t nameLength_ = 0;
+  uint32_t attributes_ = 0;
+#else
   struct Cache;
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
@@ -104,6 +141,7 @@ class DirReader {
   size_t nameLength_ = 0;
   uint32_t attributes_ = 0;
   std::unique_ptr<Cache> cache_;  // the stat done to decide the type, if any
+#endif
 };
 
 // The entry of one exact path, as FindFirstFile gives it for a path without
@@ -113,11 +151,15 @@ class DirReader {
 // Decision: a path that ends in a separator (and so the root "/") has no
 // entry, as on Windows, where FindFirstFile finds none for it. Reports of the
 // walker's start folder are thereby the same on both platforms.
-// False as well when nothing exists at path.
+// False as well when nothing exists at path, and on Windows when path holds
+// a wildcard ("*" or "?"), which would make it a pattern.
 bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& details);
 
 // Details of whatever is at path (links followed; the name-based bits look
 // at the last component of path). False when nothing is there.
+// Windows: what the object's own handle tells (GetFileInformationByHandle);
+// where it cannot be opened, what GetFileAttributesExA tells, with no
+// identity.
 bool StatPath(const std::string& path, EntryDetails& details);
 
 // FileTimeToLocalFileTime: adds the offset from UTC in force NOW (daylight
@@ -132,10 +174,13 @@ bool LocalFileTimeToDosDateTime(FileTime local, uint16_t& dosDate, uint16_t& dos
 
 // The current offset of local time from UTC, in seconds (east positive). It
 // is cached per thread and refreshed (tzset + localtime_r) at most every two
-// seconds, so a time-zone change shows within that time.
+// seconds, so a time-zone change shows within that time. Windows: what
+// FileTimeToLocalFileTime adds to the current time, asked afresh each time.
 int64_t CurrentUtcOffsetSeconds();
+#ifndef _WIN32
 // Forgets the cached offset; the next query computes it afresh (for tests
 // that change TZ).
 void ResetUtcOffsetCache();
+#endif
 
 }  // namespace vistrune::platform

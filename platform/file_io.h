@@ -1,6 +1,7 @@
 // Whole-file reading and safe whole-file replacement. Failures come back as
 // error codes numbered like the Windows system error codes, the numbering of
-// EInOutError's message table; 0 means success.
+// EInOutError's message table; 0 means success. On Windows they are the
+// system's own codes (GetLastError), unchanged.
 #pragma once
 
 #include <string>
@@ -29,13 +30,18 @@ enum : int {
 // ENOMEM is kNotEnoughMemory; EBUSY and ETXTBSY are kSharingViolation; EINVAL
 // is kInvalidParameter; ENOSPC and EDQUOT are kDiskFull; EFBIG is
 // kFileTooLarge; EIO is kIoDevice; anything else is kGeneralFailure.
+#ifndef _WIN32
 int ErrorCodeFromErrno(int error);
+#endif
 
 // Reads every byte of the file at path into content. Returns kFileOk,
 // kFileNotFound when nothing exists at path, kAccessDenied when path is a
 // folder, or the code of the failed read. Nothing keeps other programs from
 // writing meanwhile (POSIX has no share modes), but as this program only
 // ever replaces the file whole, a read sees either the old or the new file.
+// Windows: the file is open with read sharing only, so nobody writes it
+// while it is read; a file that another program holds open for writing
+// gives kSharingViolation, a path whose folder is missing kPathNotFound.
 int ReadWholeFile(const std::string& path, std::string& content);
 
 // Replaces the file at path with content, or creates it. The file holds
@@ -53,6 +59,13 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // caller may not write or anything that is not a regular file. On failure
 // the temporary file is removed and the file keeps its previous content.
 // Returns kFileOk or the code of the failed step.
+//
+// Windows: the read-only attribute is the read-only mark (kAccessDenied, the
+// attribute stays); a file that another program holds open so that it may
+// not be written gives kSharingViolation. The temporary file is flushed
+// (FlushFileBuffers), takes over the file's hidden and system attributes,
+// and replaces it with ReplaceFileA, or becomes it with MoveFileExA when
+// there was none. A symbolic link is replaced itself, not followed.
 int ReplaceWholeFile(const std::string& path, std::string_view content);
 
 }  // namespace vistrune::platform

@@ -1,7 +1,7 @@
 // Paths and file attributes as the operating system gives them. Strings are
-// bytes in the platform's narrow encoding (UTF-8 on Linux), passed to the
-// system unchanged. A path ends at its first NUL byte, as it would in the
-// C string the system call receives.
+// bytes in the platform's narrow encoding (UTF-8 on Linux, the ANSI code page
+// on Windows), passed to the system unchanged. A path ends at its first NUL
+// byte, as it would in the C string the system call receives.
 #pragma once
 
 #include <cstdint>
@@ -43,13 +43,14 @@ enum : uint32_t {
 };
 
 // The full path of the running executable; "" when the system cannot say.
-// Linux: the target of /proc/self/exe.
+// Linux: the target of /proc/self/exe. Windows: GetModuleFileNameA.
 std::string ExecutablePath();
 
 // Whether the last whole character of path is the separator. A double-byte
 // character whose second byte equals the separator byte does not count.
 // (UTF-8: a byte below 0x80 is always a whole character, so on POSIX this is
-// the plain test of the last byte.)
+// the plain test of the last byte. Windows: characters follow the ANSI code
+// page's lead bytes, so in code page 932 "表" (95 5C) does not end in "\".)
 bool EndsWithDelimiter(const std::string& path);
 
 // Byte position of the last whole character of path that is one of
@@ -67,12 +68,16 @@ size_t LastDelimiter(const std::string& path, const std::string& delimiters);
 // or ".." without one gives none. The result is at most kMaxFullPath bytes;
 // a longer one, an empty path or an unreadable current folder is a failure,
 // and fullPath is then "".
+//
+// Windows: GetFullPathNameA into a buffer of MAX_PATH bytes; a longer result
+// is a failure.
 bool ExpandPath(const std::string& path, std::string& fullPath);
 
 // The attribute word of whatever exists at path (links followed). False when
 // nothing exists there or it cannot be queried. See the bits above for how
 // POSIX derives them; "hidden" looks at the last component of path as given
-// (trailing separators ignored).
+// (trailing separators ignored). Windows: the word GetFileAttributesA gives,
+// every bit of it; a link there is not followed.
 bool GetAttributes(const std::string& path, uint32_t& attributes);
 
 // A folder exists at path (links followed).
@@ -80,8 +85,9 @@ bool DirectoryExists(const std::string& path);
 // Something that is not a folder exists at path (links followed).
 bool FileExists(const std::string& path);
 
-// The Windows directory (GetWindowsDirectory), "" on failure and on
-// platforms that have none (POSIX).
+// The Windows directory (GetWindowsDirectoryA into a buffer of MAX_PATH
+// bytes), "" on failure, when it does not fit, and on platforms that have
+// none (POSIX).
 std::string WindowsDirectoryPath();
 
 }  // namespace vistrune::platform

@@ -101,10 +101,16 @@ TEST_F(KeyedReadTest, LongValuesAreCutToWhole2047Bytes) {
 }
 
 TEST_F(KeyedReadTest, BrokenDoubleByteCharactersReadAsReplacementCharacters) {
+#ifdef _WIN32
+  GTEST_SKIP() << "With the ANSI code page 932 the narrow encoding is code page 932 itself: "
+                  "bytes that form no character come back as they are, not as U+FFFD "
+                  "(config_win32_test.cpp checks that)";
+#else
   WriteIni("[S]\r\nlead=\x83\r\nunmapped=\x85\x40x\r\nlone=\x83 y\r\n");
   EXPECT_EQ(ReadConfigString("S", "lead", ""), "\uFFFD");
   EXPECT_EQ(ReadConfigString("S", "unmapped", ""), "\uFFFDx");
   EXPECT_EQ(ReadConfigString("S", "lone", ""), "\uFFFD y");
+#endif
 }
 
 TEST_F(KeyedReadTest, IntegersParseExactly) {
@@ -198,6 +204,11 @@ TEST_F(KeyedWriteTest, WrittenValuesReadBackUnchanged) {
 }
 
 TEST_F(KeyedWriteTest, RefusesWhatCannotBeStoredAndWritesNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "With the ANSI code page 932 the narrow encoding is code page 932 itself, "
+                  "where the yen sign is the backslash and the wave dash the full-width tilde: "
+                  "nothing to refuse (config_win32_test.cpp checks what Windows refuses)";
+#else
   const std::string before = "[Style]\r\nStyle=ListBox\r\n";
   const std::string message = ConfigFilePath() + " に書き込めません";
   const std::array<std::string, 3> rows[] = {
@@ -220,6 +231,7 @@ TEST_F(KeyedWriteTest, RefusesWhatCannotBeStoredAndWritesNothing) {
     }
     EXPECT_EQ(IniBytes(), before);
   }
+#endif
 }
 
 TEST_F(KeyedWriteTest, ReadOnlyFileFailsForRootToo) {

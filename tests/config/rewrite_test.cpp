@@ -2,8 +2,10 @@
 // close that follow it, and the safety of replacing the file.
 #include <dirent.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include <vector>
 
@@ -96,6 +98,11 @@ TEST_F(RewriteTest, EqualsSignsAndEmptyNamesResolveAsTheLayoutImplies) {
 }
 
 TEST_F(RewriteTest, RefusesEntriesThatCannotBeStoredBeforeTouchingTheFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "With the ANSI code page 932 the narrow encoding is code page 932 itself, "
+                  "where the yen sign is the backslash and the wave dash the full-width tilde: "
+                  "nothing to refuse (config_win32_test.cpp checks what Windows refuses)";
+#else
   WriteIni(kWorkedExample);
   EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\x"}, {"\xf0\x9f\x98\x80"}); }),
             1113);
@@ -104,6 +111,7 @@ TEST_F(RewriteTest, RefusesEntriesThatCannotBeStoredBeforeTouchingTheFile) {
   EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("List\nBox", {}, {}); }), 87);
   EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\x"}, {}); }), 87);
   EXPECT_EQ(IniBytes(), kWorkedExample);
+#endif
 }
 
 TEST_F(RewriteTest, ReadOnlyFileFailsForRootToo) {
@@ -126,6 +134,10 @@ TEST_F(RewriteTest, FailedReplacementLeavesNoTraceAndOldContent) {
 }
 
 TEST_F(RewriteTest, WriteFailingHalfwayKeepsTheOldFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no per-process file-size limit (RLIMIT_FSIZE) to stop a write "
+                  "halfway";
+#else
   const std::string before = "[Style]\r\nStyle=ListBox\r\n";
   WriteIni(before);
   // A file-size limit makes the write stop after 16 bytes of the temporary file.
@@ -149,9 +161,14 @@ TEST_F(RewriteTest, WriteFailingHalfwayKeepsTheOldFile) {
   EXPECT_TRUE(keyedFailed);
   EXPECT_EQ(IniBytes(), before);
   EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"Vistrune.ini"});
+#endif
 }
 
 TEST_F(RewriteTest, KeepsPermissionsAndLinksAndClearsLeftovers) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no POSIX permission bits, and symbolic links need a privilege "
+                  "(config_win32_test.cpp checks the attributes kept and the leftovers cleared)";
+#else
   WriteIni("old");
   chmod(ConfigFilePath().c_str(), 0640);
   dir_.WriteFile("Vistrune.ini.tmp-a1B2c3", "left over");
@@ -171,6 +188,7 @@ TEST_F(RewriteTest, KeepsPermissionsAndLinksAndClearsLeftovers) {
   struct stat st {};
   ASSERT_EQ(lstat(ConfigFilePath().c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
+#endif
 }
 
 TEST(InOutErrorTest, MessagesFollowTheCodeTable) {

@@ -1,4 +1,5 @@
 // A temporary folder for one test, removed with everything in it afterwards.
+// Paths are narrow strings in the platform's encoding, as the program's own.
 #pragma once
 
 #include <string>
@@ -15,14 +16,18 @@ class TempDir {
   // The folder's path, without a trailing separator.
   const std::string& Path() const { return path_; }
   // The folder's path with a trailing separator, as AppPath holds it.
-  std::string Slash() const { return path_ + "/"; }
+  std::string Slash() const;
 
   // Creates a folder (and its parents) below this one; returns its full path.
+  // In relative, "/" separates folders on every platform; the result has the
+  // platform's separator.
   std::string MakeDir(const std::string& relative) const;
   // Writes bytes to a file below this one; returns its full path.
   std::string WriteFile(const std::string& relative, const std::string& bytes) const;
 
  private:
+  std::string Join(const std::string& relative) const;
+
   std::string path_;
 };
 

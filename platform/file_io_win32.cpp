@@ -1,0 +1,181 @@
+// file_io.h on Windows. Error codes are the system's own (GetLastError),
+// which are the codes the I/O error messages are numbered by.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "platform/file_io.h"
+#include "platform/paths.h"
+
+namespace vistrune::platform {
+
+namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kTemporaryUniqueLength = 6;
+constexpr DWORD kMaxChunk = 1 << 30;  // one ReadFile or WriteFile at most
+
+// The attributes a replacement carries over from the file it replaces. The
+// archive attribute is the system's own to set: the content is new.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Closes a handle when it goes out of scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (Valid()) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+  // Closes now; false when closing failed.
+  bool Close() {
+    const bool closed = CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+int LastError() {
+  return static_cast<int>(GetLastError());
+}
+
+int WriteAll(HANDLE handle, std::string_view content) {
+  while (!content.empty()) {
+    const DWORD chunk = content.size() < kMaxChunk ? static_cast<DWORD>(content.size()) : kMaxChunk;
+    DWORD written = 0;
+    if (!WriteFile(handle, content.data(), chunk, &written, nullptr)) return LastError();
+    content.remove_prefix(written);
+  }
+  return kFileOk;
+}
+
+// A name for the temporary file that no other replacement uses at the same
+// moment: the process, the time and a running count, as six letters and
+// digits. Creating it with CREATE_NEW catches the rare clash.
+std::string TemporaryName(const std::string& path) {
+  static constexpr char kDigits[] =
+      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static unsigned count = 0;
+  uint64_t seed = (uint64_t{GetCurrentProcessId()} << 32) ^ GetTickCount64() ^ (++count * 7919u);
+  std::string name = path + std::string(kTemporaryMark);
+  for (size_t i = 0; i < kTemporaryUniqueLength; ++i) {
+    name += kDigits[seed % 62];
+    seed /= 62;
+  }
+  return name;
+}
+
+// Removes what an interrupted replacement of the file at path left beside
+// it: files named after it, ".tmp-" and six characters.
+void RemoveStaleTemporaries(const std::string& path) {
+  const size_t nameStart = LastDelimiter(path, "\\/:") + 1;  // npos + 1 is 0
+  const std::string folder = path.substr(0, nameStart);
+  const std::string stem = path.substr(nameStart) + std::string(kTemporaryMark);
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((path + std::string(kTemporaryMark) + "*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    // The pattern matches short names too; only the long name counts.
+    const std::string_view name = data.cFileName;
+    if (name.size() == stem.size() + kTemporaryUniqueLength && name.starts_with(stem) &&
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      DeleteFileA((folder + std::string(name)).c_str());
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+}
+
+// Whether the existing file at path may be replaced: not read-only, not a
+// folder, and writable as this program would write it, sharing it for
+// reading only (so a file that another program holds open for writing, or
+// without letting others write, is refused).
+int CheckWritable(const std::string& path, DWORD attributes) {
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return kAccessDenied;
+  Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() ? kFileOk : LastError();
+}
+
+// Creates the new file temporary, writes content to it, flushes it to the
+// disk and gives it the kept attributes. A file it created and could not
+// finish is removed again.
+int FillTemporary(const std::string& temporary, std::string_view content, DWORD kept) {
+  Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return LastError();
+  int code = WriteAll(file.Get(), content);
+  if (code == kFileOk && !FlushFileBuffers(file.Get())) code = LastError();
+  if (!file.Close() && code == kFileOk) code = LastError();
+  if (code == kFileOk && kept != 0 &&
+      !SetFileAttributesA(temporary.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE))
+    code = LastError();
+  if (code != kFileOk) DeleteFileA(temporary.c_str());
+  return code;
+}
+
+}  // namespace
+
+int ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return LastError();
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file.Get(), &size)) content.reserve(static_cast<size_t>(size.QuadPart));
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
+      const int code = LastError();
+      content.clear();
+      return code;
+    }
+    if (got == 0) return kFileOk;
+    content.append(buffer, got);
+  }
+}
+
+int ReplaceWholeFile(const std::string& path, std::string_view content) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
+  if (exists) {
+    const int code = CheckWritable(path, attributes);
+    if (code != kFileOk) return code;
+  }
+
+  RemoveStaleTemporaries(path);
+  std::string temporary;
+  int code = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
+    temporary = TemporaryName(path);
+    code = FillTemporary(temporary, content, exists ? attributes & kKeptAttributes : 0);
+  }
+  if (code != kFileOk) return code;
+  const BOOL replaced = exists ? ReplaceFileA(path.c_str(), temporary.c_str(), nullptr,
+                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                               : MoveFileExA(temporary.c_str(), path.c_str(),
+                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (replaced) return kFileOk;
+  code = LastError();
+  // The old file went aside, but the new one could not take its name: give
+  // it the name now rather than leave the file missing.
+  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+      MoveFileExA(temporary.c_str(), path.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return kFileOk;
+  DeleteFileA(temporary.c_str());
+  return code;
+}
+
+}  // namespace vistrune::platform
+
+#endif  // _WIN32
