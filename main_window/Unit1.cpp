@@ -14,6 +14,7 @@
 #include "info_windows/Unit3.h"
 #include "main_window/dialogs.h"
 #include "main_window/folder_paths.h"
+#include "main_window/narrow_text.h"
 #include "main_window/window_font.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -31,8 +32,8 @@ int32_t FixedFolderCount = 0;
 
 namespace {
 
-const std::string kPrompt = "フォルダを選択してください";
-const std::string kPleaseSelect = "選択してください";
+const std::string kPrompt = Narrow("フォルダを選択してください");
+const std::string kPleaseSelect = Narrow("選択してください");
 
 // Client widths of the two styles: two 185-pixel columns, or one.
 constexpr int kListStyleWidth = 370;
@@ -108,7 +109,7 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   // hundred thousand folders, measures one row instead of all of them.
   ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   if (auto* view = qobject_cast<QListView*>(ComboBox1->view())) view->setUniformItemSizes(true);
-  SetComboState(ComboBox1, -1, QString::fromStdString(kPrompt));
+  SetComboState(ComboBox1, -1, ToQString(kPrompt));
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -289,7 +290,7 @@ std::string TForm1::ComboText() const {
   const int index = ComboBox1->currentIndex();
   if (index >= 0 && ComboBox1->itemText(index) == ComboBox1->currentText())
     return ComboModel(ComboBox1)->Items()[static_cast<size_t>(index)];
-  return ComboBox1->currentText().toStdString();
+  return ToNarrow(ComboBox1->currentText());
 }
 
 bool TForm1::ChosenFolder(std::string& folder) {
@@ -386,7 +387,7 @@ void TForm1::SwitchToComboStyle() {
   const int selected = ListBox2->ItemIndex();
   const int match = selected < 0 ? -1 : ListBox2->IndexOfCaseless(ListBox2->Item(selected));
   ComboModel(ComboBox1)->SetItems(ListBox2->Items());
-  SetComboState(ComboBox1, -1, QString::fromStdString(kPrompt));
+  SetComboState(ComboBox1, -1, ToQString(kPrompt));
   if (match >= 0) SetComboState(ComboBox1, match, QString());
   ListBox2->Clear();
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <exception>
 
+#include "main_window/narrow_text.h"
+
 namespace vistrune {
 namespace {
 
@@ -19,7 +21,7 @@ void ShowBox(BoxKind kind, const std::string& text) {
     return;
   }
   QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                  QStringLiteral("Vistrune Z"), QString::fromStdString(text), QMessageBox::Ok,
+                  QStringLiteral("Vistrune Z"), ToQString(text), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.exec();
 }
@@ -59,7 +61,7 @@ bool Guard(const std::function<void()>& handler) {
   } catch (const std::exception& error) {
     ShowErrorBox(error.what());
   } catch (...) {
-    ShowErrorBox("不明なエラーが発生しました");
+    ShowErrorBox(Narrow("不明なエラーが発生しました"));
   }
   return false;
 }

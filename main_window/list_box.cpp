@@ -5,6 +5,8 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "main_window/narrow_text.h"
+
 namespace vistrune {
 
 int ByteStringListModel::rowCount(const QModelIndex& parent) const {
@@ -14,7 +16,7 @@ int ByteStringListModel::rowCount(const QModelIndex& parent) const {
 QVariant ByteStringListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole)
-    return QString::fromStdString(items_[static_cast<size_t>(index.row())]);
+    return ToQString(items_[static_cast<size_t>(index.row())]);
   return {};
 }
 

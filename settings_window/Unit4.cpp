@@ -17,6 +17,7 @@
 #include "config/config.h"
 #include "main_window/dialogs.h"
 #include "main_window/modal_window.h"
+#include "main_window/narrow_text.h"
 #include "main_window/shared_state.h"
 #include "main_window/window_font.h"
 #include "platform/encoding.h"
@@ -29,9 +30,9 @@ TForm4* Form4 = nullptr;
 
 namespace {
 
-const std::string kNoSuchFolder = "指定されたフォルダは存在しません";
-const std::string kPleaseSelect = "選択してください";
-const std::string kCannotStore = "設定ファイルに保存できない文字が含まれています";
+const std::string kNoSuchFolder = Narrow("指定されたフォルダは存在しません");
+const std::string kPleaseSelect = Narrow("選択してください");
+const std::string kCannotStore = Narrow("設定ファイルに保存できない文字が含まれています");
 
 // Where the window opens on the screen, not centred on its owner.
 constexpr int kLeft = 363;
@@ -73,10 +74,6 @@ class RowHeightDelegate : public QAbstractItemDelegate {
  private:
   QAbstractItemDelegate* inner_;
 };
-
-std::string Narrow(const QString& text) {
-  return text.toLocal8Bit().toStdString();
-}
 
 // Whether text can be written to Vistrune.ini and read back the same: a
 // code page 932 character each, and nothing that would end a line or the
@@ -179,9 +176,9 @@ void TForm4::FormClose() {
 }
 
 void TForm4::Button1Click() {
-  const std::string path = Narrow(Edit1->text());
+  const std::string path = ToNarrow(Edit1->text());
   if (path.empty()) return;
-  const std::string name = Narrow(Edit2->text());
+  const std::string name = ToNarrow(Edit2->text());
   if (!StorableInConfigFile(path) || !StorableInConfigFile(name)) {
     ShowMessage(kCannotStore);
     return;
