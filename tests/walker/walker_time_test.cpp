@@ -1,18 +1,15 @@
 // Time stamps in the walker's record: two-second resolution, 1980..2107
 // local only, the current offset from UTC; and the unit's internal helpers.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <time.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <map>
 #include <string>
 
 #include "folder_walker/SearchFile.h"
 #include "platform/dir_reader.h"
 #include "platform/paths.h"
+#include "support/platform_setup.h"
 #include "support/temp_dir.h"
 
 namespace vistrune {
@@ -21,25 +18,34 @@ namespace {
 using search_file_internal::DosDateTimeToDateTime;
 using search_file_internal::FileTimeToDateTime;
 using search_file_internal::IsSubFolderEntry;
+using testing::PlatformPath;
+using testing::SetFileTimes;
 using testing::TempDir;
+using testing::UseJapaneseTime;
 
-void SetTz(const char* tz) {
-  setenv("TZ", tz, 1);
-  tzset();
-  platform::ResetUtcOffsetCache();
-}
+#ifndef _WIN32
+using testing::SetTimeZone;
+#endif
 
-// Every test here starts in UTC, whatever the environment says.
-const bool kUtc = [] {
-  SetTz("UTC");
-  return true;
-}();
-
+// On POSIX every test here starts in UTC and leaves it so; on Windows local
+// time is the system's (see UseJapaneseTime).
 class TimeTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetTz("UTC"); }
-  void TearDown() override { SetTz("UTC"); }
+#ifndef _WIN32
+  void SetUp() override {
+    SetTimeZone("UTC");
+  }
+  void TearDown() override {
+    SetTimeZone("UTC");
+  }
+#endif
 };
+
+// Seconds since 1970-01-01 00:00 UTC of a local time given as seconds since
+// 1970-01-01 00:00 local time, by the offset in force now.
+int64_t FromLocal(int64_t localSeconds) {
+  return localSeconds - platform::CurrentUtcOffsetSeconds();
+}
 
 constexpr double kSecond = 1.0 / 86400.0;
 
@@ -47,9 +53,9 @@ double At(double days, int h, int m, int s) {
   return days + (h * 3600 + m * 60 + s) * kSecond;
 }
 
-void SetTimes(const std::string& path, int64_t mtime, int64_t atime) {
-  struct timespec ts[2] = {{static_cast<time_t>(atime), 0}, {static_cast<time_t>(mtime), 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), ts, 0), 0) << path;
+// Sets the times of path, given as local times.
+void SetLocalTimes(const std::string& path, int64_t mtime, int64_t atime) {
+  ASSERT_TRUE(SetFileTimes(path, {FromLocal(mtime)}, {FromLocal(atime)})) << path;
 }
 
 std::map<std::string, TSearchFileData> WalkData(const std::string& base) {
@@ -67,16 +73,19 @@ std::map<std::string, TSearchFileData> WalkData(const std::string& base) {
   return out;
 }
 
-uint64_t FileTimeOf(int64_t unixSeconds) {
-  return static_cast<uint64_t>(unixSeconds + 11644473600LL) * 10000000ULL;
+// The file time of a local time given as seconds since 1970-01-01 00:00
+// local time.
+uint64_t FileTimeOfLocal(int64_t localSeconds) {
+  return static_cast<uint64_t>(FromLocal(localSeconds) + 11644473600LL) * 10000000ULL;
 }
 
 TEST_F(TimeTest, OddSecondsDropAndOutOfRangeIsInvalid) {
   TempDir t;
-  SetTimes(t.MakeDir("odd"), 1083827289 /* 2004-05-06 07:08:09 */, 170812800 /* 1975-06-01 */);
-  SetTimes(t.MakeDir("late"), 4417977600 /* 2110-01-01 */, 4354819199 /* 2107-12-31 23:59:59 */);
-  SetTimes(t.MakeDir("edge"), 315532800 /* 1980-01-01 00:00:00 */,
-           315532799 /* 1979-12-31 23:59:59 */);
+  SetLocalTimes(t.MakeDir("odd"), 1083827289 /* 2004-05-06 07:08:09 */, 170812800 /* 1975-06-01 */);
+  SetLocalTimes(t.MakeDir("late"), 4417977600 /* 2110-01-01 */,
+                4354819199 /* 2107-12-31 23:59:59 */);
+  SetLocalTimes(t.MakeDir("edge"), 315532800 /* 1980-01-01 00:00:00 */,
+                315532799 /* 1979-12-31 23:59:59 */);
   auto data = WalkData(t.Path());
   ASSERT_EQ(data.size(), 4u);
 
@@ -102,38 +111,48 @@ TEST_F(TimeTest, CreationTimeIsNowWhereTheFileSystemKeepsIt) {
   auto data = WalkData(t.Path());
   const TSearchFileData& d = data["new"];
   platform::EntryDetails details;
-  ASSERT_TRUE(platform::StatPath(t.Path() + "/new", details));
+  ASSERT_TRUE(platform::StatPath(t.Path() + PlatformPath("/new"), details));
   EXPECT_EQ(d.CreationTimeValid, details.creationTimeValid);
   if (d.CreationTimeValid) {
-    double now = static_cast<double>(time(nullptr)) / 86400.0 + 25569.0;
+    const int64_t localNow = time(nullptr) + platform::CurrentUtcOffsetSeconds();
+    double now = static_cast<double>(localNow) / 86400.0 + 25569.0;
     EXPECT_NEAR(d.CreationTime, now, 10 * kSecond);
   }
 }
 
-TEST_F(TimeTest, CurrentOffsetIsApplied) {
+TEST_F(TimeTest, OffsetEastOfGreenwichIsApplied) {
   TempDir t;
-  SetTimes(t.MakeDir("east"), 4354804800 /* 2107-12-31 20:00 UTC */,
-           315504000 /* 1979-12-31 16:00 UTC */);
-  SetTimes(t.MakeDir("west"), 315543600 /* 1980-01-01 03:00 UTC */,
-           1083827289 /* 2004-05-06 07:08:09 UTC */);
+  ASSERT_TRUE(SetFileTimes(t.MakeDir("east"), {4354804800} /* 2107-12-31 20:00 UTC */,
+                           {315504000} /* 1979-12-31 16:00 UTC */));
 
-  SetTz("JST-9");
+  UseJapaneseTime();
   auto east = WalkData(t.Path())["east"];
   EXPECT_FALSE(east.LastWriteTimeValid);  // 2108-01-01 05:00 local
   ASSERT_TRUE(east.LastAccessTimeValid);  // 1980-01-01 01:00 local
   EXPECT_DOUBLE_EQ(east.LastAccessTime, At(29221, 1, 0, 0));
+}
 
-  SetTz("EST5");
+TEST_F(TimeTest, OffsetWestOfGreenwichIsApplied) {
+#ifdef _WIN32
+  GTEST_SKIP() << "A Windows program cannot change its time zone, and the system's is east of "
+                  "Greenwich (Asia/Tokyo)";
+#else
+  TempDir t;
+  ASSERT_TRUE(SetFileTimes(t.MakeDir("west"), {315543600} /* 1980-01-01 03:00 UTC */,
+                           {1083827289} /* 2004-05-06 07:08:09 UTC */));
+
+  SetTimeZone("EST5");
   auto west = WalkData(t.Path())["west"];
   EXPECT_FALSE(west.LastWriteTimeValid);  // 1979-12-31 22:00 local
   ASSERT_TRUE(west.LastAccessTimeValid);
   EXPECT_DOUBLE_EQ(west.LastAccessTime, At(38113, 2, 8, 8));
+#endif
 }
 
 TEST_F(TimeTest, StartFolderCarriesItsTimes) {
   TempDir t;
   const std::string s = t.MakeDir("S");
-  SetTimes(s, 1083827289, 1083827289);
+  SetLocalTimes(s, 1083827289, 1083827289);
   auto data = WalkData(s);
   ASSERT_EQ(data.size(), 1u);
   const TSearchFileData& d = data["S"];
@@ -145,11 +164,12 @@ TEST_F(TimeTest, StartFolderCarriesItsTimes) {
 TEST_F(TimeTest, FileTimeToDateTimeKnownValues) {
   bool valid = false;
   TDateTime dt = -1;
-  FileTimeToDateTime(FileTimeOf(946684800) /* 2000-01-01 00:00:00 */, valid, dt);
+  FileTimeToDateTime(FileTimeOfLocal(946684800) /* 2000-01-01 00:00:00 */, valid, dt);
   EXPECT_TRUE(valid);
   EXPECT_DOUBLE_EQ(dt, 36526.0);
 
-  FileTimeToDateTime(FileTimeOf(946641601) + 9999999 /* 1999-12-31 12:00:01.9999999 */, valid, dt);
+  FileTimeToDateTime(FileTimeOfLocal(946641601) + 9999999 /* 1999-12-31 12:00:01.9999999 */, valid,
+                     dt);
   EXPECT_TRUE(valid);
   EXPECT_DOUBLE_EQ(dt, 36525.5);
 
@@ -161,12 +181,12 @@ TEST_F(TimeTest, FileTimeToDateTimeKnownValues) {
   EXPECT_FALSE(valid);
   FileTimeToDateTime(~uint64_t{0}, valid, dt);
   EXPECT_FALSE(valid);
-  FileTimeToDateTime(FileTimeOf(315532799), valid, dt);
+  FileTimeToDateTime(FileTimeOfLocal(315532799), valid, dt);
   EXPECT_FALSE(valid);
-  FileTimeToDateTime(FileTimeOf(4354819199) + 9999999, valid, dt);
+  FileTimeToDateTime(FileTimeOfLocal(4354819199) + 9999999, valid, dt);
   EXPECT_TRUE(valid);
   EXPECT_DOUBLE_EQ(dt, At(75971, 23, 59, 58));
-  FileTimeToDateTime(FileTimeOf(4354819200), valid, dt);
+  FileTimeToDateTime(FileTimeOfLocal(4354819200), valid, dt);
   EXPECT_FALSE(valid);
 }
 
