@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,18 +123,46 @@ int ErrorCodeFromErrno(int error) {
   }
 }
 
+namespace {
+
+// An exclusive lock on a folder, held while the object lives. Replacements
+// in the same folder take turns under it, across processes, so that one never
+// takes another's temporary file for a leftover of a crash. A lock ends with
+// its process, so whatever is left while it is held really is stale. Without
+// the lock (the folder cannot be opened) the replacement goes ahead unguarded.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder)
+      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
 int ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without blocking, so that a pipe or device under the file's name
+  // cannot hold the program up; only a regular file is read.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? kFileNotFound : ErrorCodeFromErrno(errno);
   int code = kFileOk;
   struct stat st;
   if (fstat(fd, &st) != 0) {
     code = ErrorCodeFromErrno(errno);
-  } else if (S_ISDIR(st.st_mode)) {
+  } else if (!S_ISREG(st.st_mode)) {
     code = kAccessDenied;
   } else {
-    if (S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
+    content.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
       ssize_t got = read(fd, buffer, sizeof buffer);
@@ -175,6 +204,7 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
   const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string folder = prefix.empty() ? "." : prefix;
   const std::string name = target.substr(prefix.size());
+  const FolderLock lock(folder);
   RemoveStaleTemporaries(folder, name);
 
   std::string temporary =
