@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "config/config.h"
+#include "support/child_output.h"
 #include "support/temp_dir.h"
 
 namespace vistrune {
@@ -39,37 +40,17 @@ using Facts = std::map<std::string, std::string>;
 
 // Runs body in a child process and returns the facts it recorded.
 Facts RunInChild(const std::function<void(Facts&)>& body) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  const pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    close(fds[0]);
+  const std::string text = testing::OutputOfChild([&] {
     Facts facts;
     try {
       body(facts);
     } catch (const std::exception& e) {
       facts["unexpected"] = e.what();
     }
-    std::string text;
-    for (const auto& [name, value] : facts) text += name + "\t" + value + "\n";
-    for (size_t done = 0; done < text.size();) {
-      const ssize_t n = write(fds[1], text.data() + done, text.size() - done);
-      if (n <= 0) _exit(1);
-      done += static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("the child failed, status " + std::to_string(status));
+    std::string lines;
+    for (const auto& [name, value] : facts) lines += name + "\t" + value + "\n";
+    return lines;
+  });
   Facts facts;
   for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1) {
     const std::string line = text.substr(pos, end - pos);

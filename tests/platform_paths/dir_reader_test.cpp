@@ -279,19 +279,7 @@ TEST(GetPathEntry, LinksAndLeadingDots) {
 
 // --- Time conversions ------------------------------------------------------
 
-// On POSIX every test here starts in UTC and leaves it so; on Windows local
-// time is the system's (see UseJapaneseTime).
-class FileTimes : public ::testing::Test {
- protected:
-#ifndef _WIN32
-  void SetUp() override {
-    SetTimeZone("UTC");
-  }
-  void TearDown() override {
-    SetTimeZone("UTC");
-  }
-#endif
-};
+class FileTimes : public testing::UtcTimeTest {};
 
 constexpr uint64_t k1970 = 116444736000000000ULL;
 

@@ -2,6 +2,8 @@
 // the file-system root, the current folder and time stamps.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
@@ -54,6 +56,20 @@ bool SetFileTimes(const std::string& path, UnixTime lastWrite, UnixTime lastAcce
 // Sets TZ, and the platform layer sees the new zone at once.
 void SetTimeZone(const char* tz);
 #endif
+
+// A test that starts in UTC and leaves it so, on POSIX; on Windows local
+// time is the system's (see UseJapaneseTime).
+class UtcTimeTest : public ::testing::Test {
+#ifndef _WIN32
+ protected:
+  void SetUp() override {
+    SetTimeZone("UTC");
+  }
+  void TearDown() override {
+    SetTimeZone("UTC");
+  }
+#endif
+};
 
 // Makes local time Japanese time, UTC+9 all year. A Windows program cannot
 // change its time zone: the Windows tests run on a Japanese system (under

@@ -27,19 +27,7 @@ using testing::UseJapaneseTime;
 using testing::SetTimeZone;
 #endif
 
-// On POSIX every test here starts in UTC and leaves it so; on Windows local
-// time is the system's (see UseJapaneseTime).
-class TimeTest : public ::testing::Test {
- protected:
-#ifndef _WIN32
-  void SetUp() override {
-    SetTimeZone("UTC");
-  }
-  void TearDown() override {
-    SetTimeZone("UTC");
-  }
-#endif
-};
+class TimeTest : public testing::UtcTimeTest {};
 
 // Seconds since 1970-01-01 00:00 UTC of a local time given as seconds since
 // 1970-01-01 00:00 local time, by the offset in force now.

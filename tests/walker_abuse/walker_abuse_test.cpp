@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "folder_walker/SearchFile.h"
+#include "support/child_output.h"
 #include "support/temp_dir.h"
 
 namespace vistrune {
@@ -82,33 +83,14 @@ TEST(WalkerAbuse, LinkCyclesEndAndEveryPathIsReportedOnce) {
 // Runs walk as the unprivileged user nobody in a child process and returns
 // its result ("True"/"False") and names, one a line.
 std::vector<std::string> WalkAsNobody(const std::string& base) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  const pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork");
-  if (child == 0) {
-    close(fds[0]);
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+  const std::string text = testing::OutputOfChild([&] {
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+      throw std::runtime_error("cannot become nobody");
     const Walk walk = WalkFrom(base);
-    std::string text = walk.result ? "True\n" : "False\n";
-    for (const std::string& name : walk.names) text += name + "\n";
-    for (size_t done = 0; done < text.size();) {
-      const ssize_t n = write(fds[1], text.data() + done, text.size() - done);
-      if (n <= 0) _exit(3);
-      done += static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("the walk as nobody failed, status " + std::to_string(status));
+    std::string lines = walk.result ? "True\n" : "False\n";
+    for (const std::string& name : walk.names) lines += name + "\n";
+    return lines;
+  });
   std::vector<std::string> lines;
   for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
     lines.push_back(text.substr(pos, end - pos));

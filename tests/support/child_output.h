@@ -1,0 +1,19 @@
+// Running part of a test in a child process: as another user, under other
+// limits, or where the test must not take the test program down with it.
+#pragma once
+
+#ifndef _WIN32
+
+#include <functional>
+#include <string>
+
+namespace vistrune::testing {
+
+// Runs body in a forked child process and returns the text body returned
+// there. Throws std::runtime_error when the child fails: body threw, or the
+// child ended another way.
+std::string OutputOfChild(const std::function<std::string()>& body);
+
+}  // namespace vistrune::testing
+
+#endif
