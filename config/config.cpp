@@ -46,6 +46,11 @@ std::string RewriteEntry(const std::string& entry) {
 
 }  // namespace
 
+bool CanStoreInConfigFile(const std::string& text) {
+  std::string converted;
+  return !HoldsLineBreakOrNul(text) && platform::NarrowToCp932(text, converted);
+}
+
 const std::string& StringList::Get(int index) const {
   if (index < 0 || index >= Count()) throw EStringListError(index);
   return items_[static_cast<size_t>(index)];

@@ -64,6 +64,11 @@ void WriteConfigInteger(const std::string& Section, const std::string& Key, int3
 // EFOpenError when the file cannot be read.
 StringList LoadConfigLines();
 
+// Whether text can be stored as a path or display name by the whole
+// rewrite and read back the same: code page 932 holds every character of it
+// exactly, and it has no CR, LF or NUL to break the line layout.
+bool CanStoreInConfigFile(const std::string& text);
+
 // Replaces the whole file with the fixed 3N+6-line layout. Paths and Names
 // have the same length. Raises EInOutError on failure; the file then keeps
 // its previous content. Refused before the file is touched: an entry that

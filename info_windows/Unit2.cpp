@@ -1,8 +1,6 @@
 #include "info_windows/Unit2.h"
 
 #include <QFile>
-#include <QKeyEvent>
-#include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -27,7 +25,8 @@ QString HelpText() {
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TForm2>()) {
+TForm2::TForm2(QWidget* parent)
+    : vistrune::NoCancelDialog(parent), ui_(std::make_unique<Ui::TForm2>()) {
   ui_->setupUi(this);
   Memo1 = ui_->Memo1;
   Button2 = ui_->Button2;
@@ -45,12 +44,6 @@ TForm2::~TForm2() = default;
 
 void TForm2::Button2Click() {
   if (Form2) Form2->close();
-}
-
-// There is no cancel button, so Escape does nothing.
-void TForm2::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Cancel)) return;
-  QDialog::keyPressEvent(event);
 }
 
 void ShowHelpWindow(QWidget* owner) {

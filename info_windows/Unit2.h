@@ -1,10 +1,10 @@
 // The playback help window: what to do when a video will not play.
 #pragma once
 
-#include <QDialog>
 #include <memory>
 
-class QKeyEvent;
+#include "main_window/modal_window.h"
+
 class QPlainTextEdit;
 class QPushButton;
 
@@ -12,7 +12,7 @@ namespace Ui {
 class TForm2;
 }
 
-class TForm2 : public QDialog {
+class TForm2 : public vistrune::NoCancelDialog {
   Q_OBJECT
 
  public:
@@ -25,9 +25,6 @@ class TForm2 : public QDialog {
 
   // Closes the help window on the screen, the one Form2 refers to.
   void Button2Click();
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   std::unique_ptr<Ui::TForm2> ui_;

@@ -1,8 +1,6 @@
 #include "info_windows/Unit3.h"
 
 #include <QFrame>
-#include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -15,7 +13,8 @@
 
 TAboutBox* AboutBox = nullptr;
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()) {
+TAboutBox::TAboutBox(QWidget* parent)
+    : vistrune::NoCancelDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()) {
   ui_->setupUi(this);
   Panel1 = ui_->Panel1;
   ProductName = ui_->ProductName;
@@ -40,12 +39,6 @@ TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::OKButtonClick() {
   if (AboutBox) AboutBox->close();
-}
-
-// There is no cancel button, so Escape does nothing.
-void TAboutBox::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Cancel)) return;
-  QDialog::keyPressEvent(event);
 }
 
 void ShowAboutBox(QWidget* owner) {

@@ -1,11 +1,11 @@
 // The About window: the program's name, version, author and release date.
 #pragma once
 
-#include <QDialog>
 #include <memory>
 
+#include "main_window/modal_window.h"
+
 class QFrame;
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -13,7 +13,7 @@ namespace Ui {
 class TAboutBox;
 }
 
-class TAboutBox : public QDialog {
+class TAboutBox : public vistrune::NoCancelDialog {
   Q_OBJECT
 
  public:
@@ -31,9 +31,6 @@ class TAboutBox : public QDialog {
 
   // Closes the About window on the screen, the one AboutBox refers to.
   void OKButtonClick();
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   std::unique_ptr<Ui::TAboutBox> ui_;

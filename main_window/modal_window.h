@@ -3,10 +3,28 @@
 // when the showing ends, however it ends.
 #pragma once
 
+#include <QDialog>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QScopeGuard>
 #include <QWidget>
 
 namespace vistrune {
+
+// A dialog window without a cancel button: Escape does nothing rather than
+// close it. Enter still presses a default button where the window has one.
+class NoCancelDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  using QDialog::QDialog;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) return;
+    QDialog::keyPressEvent(event);
+  }
+};
 
 // Creates a Window owned by owner, points current (the window's global
 // reference) at it and shows it modally. Afterwards the window is deleted

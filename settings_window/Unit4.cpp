@@ -2,8 +2,6 @@
 
 #include <QAbstractItemDelegate>
 #include <QGroupBox>
-#include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,7 +10,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "config/config.h"
 #include "main_window/dialogs.h"
@@ -20,7 +17,6 @@
 #include "main_window/narrow_text.h"
 #include "main_window/shared_state.h"
 #include "main_window/window_font.h"
-#include "platform/encoding.h"
 #include "platform/paths.h"
 #include "ui_Unit4.h"
 
@@ -75,15 +71,6 @@ class RowHeightDelegate : public QAbstractItemDelegate {
   QAbstractItemDelegate* inner_;
 };
 
-// Whether text can be written to Vistrune.ini and read back the same: a
-// code page 932 character each, and nothing that would end a line or the
-// file's text early.
-bool StorableInConfigFile(const std::string& text) {
-  std::string cp932;
-  return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
-         platform::NarrowToCp932(text, cp932);
-}
-
 }  // namespace
 
 void ForgetSavedFixedFolderCount() {
@@ -91,7 +78,7 @@ void ForgetSavedFixedFolderCount() {
 }
 
 TForm4::TForm4(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : NoCancelDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ui_(std::make_unique<Ui::TForm4>()) {
   ui_->setupUi(this);
   RadioGroup1 = ui_->RadioGroup1;
@@ -179,7 +166,7 @@ void TForm4::Button1Click() {
   const std::string path = ToNarrow(Edit1->text());
   if (path.empty()) return;
   const std::string name = ToNarrow(Edit2->text());
-  if (!StorableInConfigFile(path) || !StorableInConfigFile(name)) {
+  if (!CanStoreInConfigFile(path) || !CanStoreInConfigFile(name)) {
     ShowMessage(kCannotStore);
     return;
   }
@@ -229,12 +216,6 @@ void TForm4::done(int result) {
   // is, and the next close tries the whole save again.
   if (!Guard([this] { FormClose(); })) return;
   QDialog::done(result);
-}
-
-void TForm4::keyPressEvent(QKeyEvent* event) {
-  // There is no cancel button: Escape does nothing rather than close.
-  if (event->matches(QKeySequence::Cancel)) return;
-  QDialog::keyPressEvent(event);
 }
 
 void ShowSettingsWindow(QWidget* owner) {

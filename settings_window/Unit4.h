@@ -3,13 +3,12 @@
 // each time it closes; there is no cancel.
 #pragma once
 
-#include <QDialog>
 #include <memory>
 
 #include "main_window/list_box.h"
+#include "main_window/modal_window.h"
 
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +18,7 @@ namespace Ui {
 class TForm4;
 }
 
-class TForm4 : public QDialog {
+class TForm4 : public vistrune::NoCancelDialog {
   Q_OBJECT
 
  public:
@@ -60,9 +59,6 @@ class TForm4 : public QDialog {
   // Every way of closing a dialog (close(), accept(), reject(), the window
   // system) ends here. The window closes only when FormClose succeeded.
   void done(int result) override;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ConnectHandlers();
