@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "main_window/folder_paths.h"
-#include "main_window/list_box.h"
+#include "library/folder_paths.h"
+#include "widgets/list_box.h"
 
 namespace {
 

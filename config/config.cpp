@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 #include "config/ini_text.h"
 #include "platform/encoding.h"
 #include "platform/file_io.h"

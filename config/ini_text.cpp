@@ -1,6 +1,6 @@
 #include "config/ini_text.h"
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 
 namespace vistrune::ini {
 

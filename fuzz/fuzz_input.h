@@ -15,7 +15,7 @@
 #include <optional>
 #include <string_view>
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 
 namespace vistrune::fuzz {
 

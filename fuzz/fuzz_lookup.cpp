@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 #include "config/ini_text.h"
 #include "fuzz/fuzz_input.h"
 

@@ -4,9 +4,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "main_window/dialogs.h"
-#include "main_window/modal_window.h"
-#include "main_window/window_font.h"
+#include "widgets/dialogs.h"
+#include "widgets/modal_window.h"
+#include "widgets/window_font.h"
 #include "ui_Unit2.h"
 
 TForm2* Form2 = nullptr;

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "main_window/modal_window.h"
+#include "widgets/modal_window.h"
 
 class QPlainTextEdit;
 class QPushButton;

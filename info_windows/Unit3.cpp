@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "main_window/dialogs.h"
-#include "main_window/modal_window.h"
-#include "main_window/window_font.h"
+#include "widgets/dialogs.h"
+#include "widgets/modal_window.h"
+#include "widgets/window_font.h"
 #include "ui_Unit3.h"
 
 TAboutBox* AboutBox = nullptr;

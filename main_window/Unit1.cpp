@@ -12,10 +12,10 @@
 #include "config/config.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
-#include "main_window/dialogs.h"
-#include "main_window/folder_paths.h"
-#include "main_window/narrow_text.h"
-#include "main_window/window_font.h"
+#include "widgets/dialogs.h"
+#include "library/folder_paths.h"
+#include "widgets/narrow_text.h"
+#include "widgets/window_font.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings_window/Unit4.h"
@@ -24,11 +24,6 @@
 using namespace vistrune;
 
 TForm1* Form1 = nullptr;
-
-namespace vistrune {
-std::string HomeFolderName;
-int32_t FixedFolderCount = 0;
-}  // namespace vistrune
 
 namespace {
 

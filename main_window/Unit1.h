@@ -8,8 +8,8 @@
 #include <string>
 
 #include "folder_walker/SearchFile.h"
-#include "main_window/list_box.h"
-#include "main_window/shared_state.h"
+#include "widgets/list_box.h"
+#include "library/shared_state.h"
 
 class QAction;
 class QComboBox;

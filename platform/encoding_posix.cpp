@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 #include "platform/encoding.h"
 
 namespace vistrune::platform {

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "config/cp932.h"
+#include "charset/cp932.h"
 #include "platform/encoding.h"
 
 namespace vistrune::platform {

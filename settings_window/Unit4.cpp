@@ -12,11 +12,11 @@
 #include <string>
 
 #include "config/config.h"
-#include "main_window/dialogs.h"
-#include "main_window/modal_window.h"
-#include "main_window/narrow_text.h"
-#include "main_window/shared_state.h"
-#include "main_window/window_font.h"
+#include "widgets/dialogs.h"
+#include "widgets/modal_window.h"
+#include "widgets/narrow_text.h"
+#include "library/shared_state.h"
+#include "widgets/window_font.h"
 #include "platform/paths.h"
 #include "ui_Unit4.h"
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "main_window/list_box.h"
-#include "main_window/modal_window.h"
+#include "widgets/list_box.h"
+#include "widgets/modal_window.h"
 
 class QGroupBox;
 class QLabel;

@@ -4,7 +4,7 @@
 
 #include "config/config.h"
 #include "gui_main/main_window_fixture.h"
-#include "main_window/folder_paths.h"
+#include "library/folder_paths.h"
 
 namespace vistrune::testing {
 namespace {

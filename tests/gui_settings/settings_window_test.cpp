@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main_window/shared_state.h"
+#include "library/shared_state.h"
 #include "qt_support/box_recorder.h"
 #include "settings_window/Unit4.h"
 #include "support/temp_dir.h"

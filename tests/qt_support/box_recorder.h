@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "main_window/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace vistrune::testing {
 

@@ -1,4 +1,4 @@
-#include "main_window/window_font.h"
+#include "widgets/window_font.h"
 
 #include <QStringList>
 

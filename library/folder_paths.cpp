@@ -1,11 +1,14 @@
-#include "main_window/folder_paths.h"
+#include "library/folder_paths.h"
 
 #include "config/config.h"
-#include "main_window/shared_state.h"
+#include "library/shared_state.h"
 #include "platform/dir_reader.h"
 #include "platform/paths.h"
 
 namespace vistrune {
+
+std::string HomeFolderName;
+int32_t FixedFolderCount = 0;
 
 std::string ResolveFolderPath(const std::string& Entry, const std::string& Default) {
   std::string path = Entry == HomeFolderName ? AppPath : ReadConfigString("Name2", Entry, Default);

@@ -1,11 +1,11 @@
-#include "main_window/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QString>
 #include <exception>
 
-#include "main_window/narrow_text.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune {
 namespace {

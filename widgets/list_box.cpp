@@ -1,11 +1,11 @@
-#include "main_window/list_box.h"
+#include "widgets/list_box.h"
 
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "main_window/narrow_text.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune {
 

@@ -1,4 +1,4 @@
-#include "config/cp932.h"
+#include "charset/cp932.h"
 
 namespace vistrune::cp932 {
 
