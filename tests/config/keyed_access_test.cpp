@@ -37,6 +37,7 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       "[Name2]\r\n" +
       kAnime +
       "=D:\\Video\\Anime\r\n"
+      "[HD] Movies=/videos/[HD]\r\n"  // a key line, not a section line
       "a=b=E:\\x\r\n"
       "[x]=D:\\bracket\r\n"
       ";semi=D:\\semi\r\n"
@@ -69,6 +70,7 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       {"ーア", "k", "choon"},
       {"Name2", "アニメ", "D:\\Video\\Anime"},
       {"Name2", "ヂカメ", def},
+      {"Name2", "[HD] Movies", "/videos/[HD]"},
       {"Name2", "a", "b=E:\\x"},
       {"Name2", "a=b", def},
       {"Name2", "[x]", "D:\\bracket"},
@@ -170,8 +172,8 @@ TEST_F(KeyedWriteTest, ChangesOnlyTheBytesConcerned) {
       {"first of two keys", "[A]\r\nk=1\r\nk=2\r\n", "A", "k", "v", "[A]\r\nk=v\r\nk=2\r\n"},
       {"key before the first section untouched", "k=0\r\n[A]\r\n", "A", "k", "v",
        "k=0\r\n[A]\r\nk=v\r\n"},
-      {"line starting with [ stays in its section", "[N]\r\n[x]=D:\\y\r\n[M]\r\n", "N", "k", "v",
-       "[N]\r\n[x]=D:\\y\r\nk=v\r\n[M]\r\n"},
+      {"key line in brackets stays in its section", "[N]\r\n[x]=D:\\[y]\r\n[M]\r\n", "N", "k", "v",
+       "[N]\r\n[x]=D:\\[y]\r\nk=v\r\n[M]\r\n"},
       {"section named with ゾ", "[\x83\x5d]\r\n[Z]\r\n", "ゾ", "k", "v",
        "[\x83\x5d]\r\nk=v\r\n[Z]\r\n"},
       {"empty value filled", "[A]\r\nk=\r\n", "A", "k", "v", "[A]\r\nk=v\r\n"},
