@@ -5,6 +5,7 @@
 
 #include "charset/cp932.h"
 #include "config/ini_text.h"
+#include "config/schema.h"
 #include "platform/encoding.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -32,8 +33,8 @@ bool HoldsLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-[[noreturn]] void ThrowWriteFailure() {
-  throw EIniFileException(ConfigFilePath() + platform::Utf8ToNarrow(" に書き込めません"));
+[[noreturn]] void ThrowWriteFailure(const std::string& path) {
+  throw EIniFileException(path + platform::Utf8ToNarrow(" に書き込めません"));
 }
 
 // An entry of the whole rewrite in code page 932, or EInOutError.
@@ -56,16 +57,12 @@ const std::string& StringList::Get(int index) const {
   return items_[static_cast<size_t>(index)];
 }
 
-std::string ConfigFilePath() {
-  return AppPath + "Vistrune.ini";
+bool ConfigFile::Exists() const {
+  return platform::FileExists(path_);
 }
 
-bool ConfigFileExists() {
-  return platform::FileExists(ConfigFilePath());
-}
-
-std::string ReadConfigString(const std::string& Section, const std::string& Key,
-                             const std::string& Default) {
+std::string ConfigFile::ReadString(const std::string& Section, const std::string& Key,
+                                   const std::string& Default) const {
   std::string section;
   std::string key;
   // A name that code page 932 cannot hold is in no file.
@@ -73,49 +70,51 @@ std::string ReadConfigString(const std::string& Section, const std::string& Key,
     return Default;
   // A file that cannot be read holds nothing, as a missing one does.
   std::string text;
-  if (platform::ReadWholeFile(ConfigFilePath(), text) != platform::kFileOk) return Default;
+  if (platform::ReadWholeFile(path_, text) != platform::kFileOk) return Default;
   std::optional<std::string_view> value = ini::FindValue(text, section, key);
   if (!value) return Default;
   return platform::Cp932ToNarrow(
       value->substr(0, cp932::WholeCharPrefixLength(*value, kMaxValueBytes)));
 }
 
-int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default) {
-  return ini::ParseInteger(ReadConfigString(Section, Key, "")).value_or(Default);
+int32_t ConfigFile::ReadInteger(const std::string& Section, const std::string& Key,
+                                int32_t Default) const {
+  return ini::ParseInteger(ReadString(Section, Key, "")).value_or(Default);
 }
 
-void WriteConfigString(const std::string& Section, const std::string& Key,
-                       const std::string& Value) {
+void ConfigFile::WriteString(const std::string& Section, const std::string& Key,
+                             const std::string& Value) const {
   std::string section;
   std::string key;
   std::string value;
   if (!platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key) ||
       !platform::NarrowToCp932(Value, value))
-    ThrowWriteFailure();
+    ThrowWriteFailure(path_);
   // Refused too, with nothing written: what would not be found again as it
   // was written. A line break or NUL would split the line or hide the rest
   // of the file from line access; an "=" in a section name would stop its
   // line being a section line, an "=" in a key would cut the key short.
   if (HoldsLineBreakOrNul(section) || HoldsLineBreakOrNul(key) || HoldsLineBreakOrNul(value) ||
       section.find('=') != std::string::npos || key.find('=') != std::string::npos)
-    ThrowWriteFailure();
+    ThrowWriteFailure(path_);
 
   std::string text;
-  int code = platform::ReadWholeFile(ConfigFilePath(), text);
-  if (code != platform::kFileOk && code != platform::kFileNotFound) ThrowWriteFailure();
-  if (platform::ReplaceWholeFile(ConfigFilePath(), ini::SetValue(text, section, key, value)) !=
+  int code = platform::ReadWholeFile(path_, text);
+  if (code != platform::kFileOk && code != platform::kFileNotFound) ThrowWriteFailure(path_);
+  if (platform::ReplaceWholeFile(path_, ini::SetValue(text, section, key, value)) !=
       platform::kFileOk)
-    ThrowWriteFailure();
+    ThrowWriteFailure(path_);
 }
 
-void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value) {
-  WriteConfigString(Section, Key, std::to_string(Value));
+void ConfigFile::WriteInteger(const std::string& Section, const std::string& Key,
+                              int32_t Value) const {
+  WriteString(Section, Key, std::to_string(Value));
 }
 
-StringList LoadConfigLines() {
+StringList ConfigFile::LoadLines() const {
   std::string bytes;
-  if (platform::ReadWholeFile(ConfigFilePath(), bytes) != platform::kFileOk)
-    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + ConfigFilePath() +
+  if (platform::ReadWholeFile(path_, bytes) != platform::kFileOk)
+    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + path_ +
                       platform::Utf8ToNarrow(" は開けません"));
   // Converting before splitting gives the same lines as splitting first: CR,
   // LF and NUL are never part of a double-byte character, and a byte that
@@ -123,8 +122,8 @@ StringList LoadConfigLines() {
   return StringList(ini::TextLines(platform::Cp932ToNarrow(bytes)));
 }
 
-void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
-                       const std::vector<std::string>& Names) {
+void ConfigFile::Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
+                         const std::vector<std::string>& Names) const {
   if (Paths.size() != Names.size()) throw EInOutError(kEntryBreaksLayout);
   // Every entry is checked and converted before the file is touched.
   const std::string style = RewriteEntry(StyleValue);
@@ -140,18 +139,62 @@ void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::str
     for (std::string_view part : parts) text.append(part);
     text.append("\r\n");
   };
-  line({"[Style]"});
-  line({"Style=", style});
-  line({"[FixedFolder Setting]"});
-  line({"count=", std::to_string(paths.size())});
+  using namespace schema;
+  line({"[", kStyleSection, "]"});
+  line({kStyleKey, "=", style});
+  line({"[", kFixedFolderSection, "]"});
+  line({kCountKey, "=", std::to_string(paths.size())});
   for (const std::string& path : paths) line({path});
-  line({"[Name]"});
+  line({"[", kNameSection, "]"});
   for (size_t i = 0; i < paths.size(); ++i) line({paths[i], "=", names[i]});
-  line({"[Name2]"});
+  line({"[", kName2Section, "]"});
   for (size_t i = 0; i < paths.size(); ++i) line({names[i], "=", paths[i]});
 
-  int code = platform::ReplaceWholeFile(ConfigFilePath(), text);
+  int code = platform::ReplaceWholeFile(path_, text);
   if (code != platform::kFileOk) throw EInOutError(code);
+}
+
+std::string ConfigFilePath() {
+  return AppPath + schema::kFileName;
+}
+
+namespace {
+
+ConfigFile ProgramConfigFile() {
+  return ConfigFile(ConfigFilePath());
+}
+
+}  // namespace
+
+bool ConfigFileExists() {
+  return ProgramConfigFile().Exists();
+}
+
+std::string ReadConfigString(const std::string& Section, const std::string& Key,
+                             const std::string& Default) {
+  return ProgramConfigFile().ReadString(Section, Key, Default);
+}
+
+int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default) {
+  return ProgramConfigFile().ReadInteger(Section, Key, Default);
+}
+
+void WriteConfigString(const std::string& Section, const std::string& Key,
+                       const std::string& Value) {
+  ProgramConfigFile().WriteString(Section, Key, Value);
+}
+
+void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value) {
+  ProgramConfigFile().WriteInteger(Section, Key, Value);
+}
+
+StringList LoadConfigLines() {
+  return ProgramConfigFile().LoadLines();
+}
+
+void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
+                       const std::vector<std::string>& Names) {
+  ProgramConfigFile().Rewrite(StyleValue, Paths, Names);
 }
 
 }  // namespace vistrune

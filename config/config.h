@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/errors.h"
@@ -32,48 +33,71 @@ class StringList {
   std::vector<std::string> items_;
 };
 
-// AppPath + "Vistrune.ini".
-std::string ConfigFilePath();
+// Vistrune.ini at a given path. The value holds only the path: every call
+// reads or changes the file as it is on disk at that moment.
+class ConfigFile {
+ public:
+  explicit ConfigFile(std::string path) : path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
 
-// True when a file, not a folder, exists at ConfigFilePath().
-bool ConfigFileExists();
+  // True when a file, not a folder, exists at the path.
+  bool Exists() const;
 
-// The value of Key in Section, or Default when the file, the section or the
-// key is missing or the file cannot be read. An empty value gives "", not
-// Default. At most 2047 bytes of the stored value. Never fails.
-std::string ReadConfigString(const std::string& Section, const std::string& Key,
-                             const std::string& Default);
+  // The value of Key in Section, or Default when the file, the section or the
+  // key is missing or the file cannot be read. An empty value gives "", not
+  // Default. At most 2047 bytes of the stored value. Never fails.
+  std::string ReadString(const std::string& Section, const std::string& Key,
+                         const std::string& Default) const;
 
-// The value of Key in Section parsed as a 32-bit integer (decimal, or
-// hexadecimal after $, x, X, 0x, 0X); Default when missing or not a number.
-int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default);
+  // The value of Key in Section parsed as a 32-bit integer (decimal, or
+  // hexadecimal after $, x, X, 0x, 0X); Default when missing or not a number.
+  int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
 
-// Sets Key in Section to Value, editing only the line concerned (or adding
-// lines at the end of the section or of the file). The file on disk is
-// replaced whole and atomically. Raises EIniFileException on failure; the
-// file then keeps its previous content. A read-only file (owner-write bit
-// clear) fails for every user. Refused the same way, with nothing written:
-// text that code page 932 cannot hold, a CR, LF or NUL anywhere, and an "="
-// in Section or Key.
-void WriteConfigString(const std::string& Section, const std::string& Key,
-                       const std::string& Value);
-void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
+  // Sets Key in Section to Value, editing only the line concerned (or adding
+  // lines at the end of the section or of the file). The file on disk is
+  // replaced whole and atomically. Raises EIniFileException on failure; the
+  // file then keeps its previous content. A read-only file (owner-write bit
+  // clear) fails for every user. Refused the same way, with nothing written:
+  // text that code page 932 cannot hold, a CR, LF or NUL anywhere, and an "="
+  // in Section or Key.
+  void WriteString(const std::string& Section, const std::string& Key,
+                   const std::string& Value) const;
+  void WriteInteger(const std::string& Section, const std::string& Key, int32_t Value) const;
 
-// The whole file as lines, in file order, up to its first NUL byte. Bytes
-// that form no code page 932 character come back as U+FFFD. Raises
-// EFOpenError when the file cannot be read.
-StringList LoadConfigLines();
+  // The whole file as lines, in file order, up to its first NUL byte. Bytes
+  // that form no code page 932 character come back as U+FFFD. Raises
+  // EFOpenError when the file cannot be read.
+  StringList LoadLines() const;
+
+  // Replaces the whole file with the fixed 3N+6-line layout of schema.h.
+  // Paths and Names have the same length. Raises EInOutError on failure; the
+  // file then keeps its previous content. Refused before the file is touched:
+  // an entry that code page 932 cannot hold (code 1113), an entry with a CR,
+  // LF or NUL, or lists of different lengths (code 87).
+  void Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
+               const std::vector<std::string>& Names) const;
+
+ private:
+  std::string path_;
+};
 
 // Whether text can be stored as a path or display name by the whole
 // rewrite and read back the same: code page 932 holds every character of it
 // exactly, and it has no CR, LF or NUL to break the line layout.
 bool CanStoreInConfigFile(const std::string& text);
 
-// Replaces the whole file with the fixed 3N+6-line layout. Paths and Names
-// have the same length. Raises EInOutError on failure; the file then keeps
-// its previous content. Refused before the file is touched: an entry that
-// code page 932 cannot hold (code 1113), an entry with a CR, LF or NUL, or
-// lists of different lengths (code 87).
+// The operations the windows call, on the file in the program folder:
+// ConfigFilePath() is AppPath + "Vistrune.ini", and each of the others is
+// the ConfigFile operation of the same meaning on that file.
+std::string ConfigFilePath();
+bool ConfigFileExists();
+std::string ReadConfigString(const std::string& Section, const std::string& Key,
+                             const std::string& Default);
+int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, int32_t Default);
+void WriteConfigString(const std::string& Section, const std::string& Key,
+                       const std::string& Value);
+void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
+StringList LoadConfigLines();
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
                        const std::vector<std::string>& Names);
 

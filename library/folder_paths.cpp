@@ -1,6 +1,7 @@
 #include "library/folder_paths.h"
 
 #include "config/config.h"
+#include "config/schema.h"
 #include "library/shared_state.h"
 #include "platform/dir_reader.h"
 #include "platform/paths.h"
@@ -11,7 +12,8 @@ std::string HomeFolderName;
 int32_t FixedFolderCount = 0;
 
 std::string ResolveFolderPath(const std::string& Entry, const std::string& Default) {
-  std::string path = Entry == HomeFolderName ? AppPath : ReadConfigString("Name2", Entry, Default);
+  std::string path =
+      Entry == HomeFolderName ? AppPath : ReadConfigString(schema::kName2Section, Entry, Default);
   if (!platform::EndsWithDelimiter(path)) path += platform::kPathDelimiter;
   return path;
 }

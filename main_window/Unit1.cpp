@@ -10,16 +10,17 @@
 #include <algorithm>
 
 #include "config/config.h"
+#include "config/schema.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
-#include "widgets/dialogs.h"
 #include "library/folder_paths.h"
-#include "widgets/narrow_text.h"
-#include "widgets/window_font.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings_window/Unit4.h"
 #include "ui_Unit1.h"
+#include "widgets/dialogs.h"
+#include "widgets/narrow_text.h"
+#include "widgets/window_font.h"
 
 using namespace vistrune;
 
@@ -165,8 +166,8 @@ bool TForm1::InListStyle() const {
 void TForm1::FormCreate() {
   AppPath = FolderOf(executablePath_);
 
-  move(ReadConfigInteger("Form", "Pos.Left", Left()), Top());
-  move(Left(), ReadConfigInteger("Form", "Pos.Top", Top()));
+  move(ReadConfigInteger(schema::kFormSection, schema::kLeftKey, Left()), Top());
+  move(Left(), ReadConfigInteger(schema::kFormSection, schema::kTopKey, Top()));
 
   // The walk reports up to hundreds of thousands of folders; the list takes
   // them all at once and sorts them once.
@@ -176,7 +177,7 @@ void TForm1::FormCreate() {
   SearchDir1.Search();
   ListBox2->EndUpdate();
 
-  FixedFolderCount = ReadConfigInteger("FixedFolder Setting", "count", 0);
+  FixedFolderCount = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
     const StringList lines = LoadConfigLines();
@@ -184,16 +185,18 @@ void TForm1::FormCreate() {
     try {
       // The path lines follow the count line; the count may be anything a
       // hand-edited file holds, so the index is kept wide enough not to wrap.
-      for (int64_t i = 4; i <= int64_t{FixedFolderCount} + 3; ++i) {
+      for (int64_t i = schema::kFirstPathLine;
+           i < int64_t{FixedFolderCount} + schema::kFirstPathLine; ++i) {
         const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
-        ListBox2->Add(ReadConfigString("Name", path, path));
+        ListBox2->Add(ReadConfigString(schema::kNameSection, path, path));
       }
     } catch (...) {
       ListBox2->EndUpdate();
       throw;
     }
     ListBox2->EndUpdate();
-    if (lines.Get(1) != "Style=ListBox") SwitchToComboStyle();
+    if (lines.Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
+      SwitchToComboStyle();
   }
 
   ListBox1->Clear();
@@ -223,14 +226,14 @@ void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchF
 }
 
 void TForm1::FormClose() {
-  const std::string style = InListStyle() ? "ListBox" : "ComboBox";
+  const std::string style = InListStyle() ? schema::kListBoxStyle : schema::kComboBoxStyle;
   // Keyed writes alone would create a file whose first section is Form, so
   // that the next start would read its style line from the wrong line. A
   // missing file is therefore first created in the full layout.
   if (!ConfigFileExists()) RewriteConfigFile(style, {}, {});
-  WriteConfigInteger("Form", "Pos.Left", Left());
-  WriteConfigInteger("Form", "Pos.Top", Top());
-  WriteConfigString("Style", "Style", style);
+  WriteConfigInteger(schema::kFormSection, schema::kLeftKey, Left());
+  WriteConfigInteger(schema::kFormSection, schema::kTopKey, Top());
+  WriteConfigString(schema::kStyleSection, schema::kStyleKey, style);
 }
 
 void TForm1::Exit1Click() {

@@ -25,6 +25,12 @@ using FileTime = uint64_t;
 // 1970-01-01 UTC). False before 1601 or beyond the range of a file time.
 // (Windows gives file times as they are.)
 bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime);
+
+// While ignore is true, every DirReader takes the type of each entry as
+// unknown, as on a file system whose directory entries carry no type, so
+// that the tests reach the way such entries are read. The program never
+// sets it.
+void IgnoreListedEntryTypes(bool ignore);
 #endif
 
 // The identity of a file system object: the same object has the same pair.

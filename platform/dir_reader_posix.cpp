@@ -150,6 +150,16 @@ bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime
 
 // --- DirReader -------------------------------------------------------------
 
+namespace {
+
+bool ignoreListedEntryTypes = false;
+
+}  // namespace
+
+void IgnoreListedEntryTypes(bool ignore) {
+  ignoreListedEntryTypes = ignore;
+}
+
 DirReader::DirReader() : cache_(std::make_unique<Cache>()) {}
 
 DirReader::~DirReader() {
@@ -227,6 +237,9 @@ bool DirReader::Next() {
 #endif
 #endif
   nameLength_ = std::strlen(name_);
+#ifdef DT_DIR
+  if (ignoreListedEntryTypes) type = DT_UNKNOWN;
+#endif
 
   uint32_t attr = IsHiddenName(std::string_view(name_, nameLength_)) ? uint32_t{kAttrHidden} : 0u;
 #ifdef DT_DIR

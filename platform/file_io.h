@@ -4,6 +4,11 @@
 // system's own codes (GetLastError), unchanged.
 #pragma once
 
+#ifndef _WIN32
+#include <sys/types.h>
+
+#include <functional>
+#endif
 #include <string>
 #include <string_view>
 
@@ -60,6 +65,11 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // the temporary file is removed and the file keeps its previous content.
 // Returns kFileOk or the code of the failed step.
 //
+// One exception to all this: a file the caller may write in a folder where
+// the temporary file may not be created (access denied) is written in place
+// instead, emptied, written and flushed to the disk, so that it can be saved
+// at all. Only then can a failure or a stop leave it cut short.
+//
 // Windows: the read-only attribute is the read-only mark (kAccessDenied, the
 // attribute stays); a file that another program holds open so that it may
 // not be written gives kSharingViolation. The temporary file is flushed
@@ -67,5 +77,20 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // and replaces it with ReplaceFileA, or becomes it with MoveFileExA when
 // there was none. A symbolic link is replaced itself, not followed.
 int ReplaceWholeFile(const std::string& path, std::string_view content);
+
+#ifndef _WIN32
+// The system calls ReplaceWholeFile makes for the file and its folder, each
+// with the system call's arguments, result and errno. They are the real
+// calls; a test swaps one for a version that records or fails, to see that
+// every step happens in its order and that each failure is reported.
+struct ReplaceSystemCalls {
+  std::function<int(const char* path, int flags, mode_t mode)> open;
+  std::function<ssize_t(int fd, const void* data, size_t size)> write;
+  std::function<int(int fd)> fsync;
+  std::function<int(int fd)> close;
+  std::function<int(const char* from, const char* to)> rename;
+};
+ReplaceSystemCalls& SystemCallsOfReplace();
+#endif
 
 }  // namespace vistrune::platform

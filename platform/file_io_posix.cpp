@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
 
 #include "platform/file_io.h"
 
@@ -16,7 +17,11 @@ namespace vistrune::platform {
 namespace {
 
 constexpr std::string_view kTemporaryMark = ".tmp-";
-constexpr size_t kTemporaryUniqueLength = 6;  // the XXXXXX of mkstemp
+constexpr size_t kTemporaryUniqueLength = 6;
+
+ReplaceSystemCalls& Calls() {
+  return SystemCallsOfReplace();
+}
 
 // The umask can only be read by setting it. The program is single-threaded
 // when it writes, and the mask in between is the strictest one, so a file
@@ -38,7 +43,7 @@ bool KeepOwner(int fd, const struct stat& previous) {
 
 int WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
-    ssize_t written = write(fd, content.data(), content.size());
+    ssize_t written = Calls().write(fd, content.data(), content.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return ErrorCodeFromErrno(errno);
@@ -60,8 +65,39 @@ int FillTemporary(int fd, std::string_view content, const struct stat* previous)
   if (fchmod(fd, mode) != 0) return ErrorCodeFromErrno(errno);
   int code = WriteAll(fd, content);
   if (code != kFileOk) return code;
-  if (fsync(fd) != 0) return ErrorCodeFromErrno(errno);
+  if (Calls().fsync(fd) != 0) return ErrorCodeFromErrno(errno);
   return kFileOk;
+}
+
+// Creates a new file beside target for its replacement: target's name,
+// ".tmp-" and six letters and digits, open for writing and for the owner
+// only. Its name goes to temporary. -1 with errno set when none can be made.
+int CreateTemporary(const std::string& target, std::string& temporary) {
+  static constexpr char kDigits[] =
+      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static std::mt19937_64 generator{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // The process id keeps forked copies, which share the generator's state,
+    // apart.
+    uint64_t unique = generator() ^ static_cast<uint64_t>(getpid());
+    temporary = target + std::string(kTemporaryMark);
+    for (size_t i = 0; i < kTemporaryUniqueLength; ++i, unique /= 62)
+      temporary += kDigits[unique % 62];
+    const int fd = Calls().open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Writes content over the file at target where it is: emptied, written,
+// flushed to the disk. A stop or a failure on the way can leave it cut short.
+int WriteInPlace(const std::string& target, std::string_view content) {
+  const int fd = Calls().open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0) return ErrorCodeFromErrno(errno);
+  int code = WriteAll(fd, content);
+  if (code == kFileOk && Calls().fsync(fd) != 0) code = ErrorCodeFromErrno(errno);
+  if (Calls().close(fd) != 0 && code == kFileOk) code = ErrorCodeFromErrno(errno);
+  return code;
 }
 
 // Removes what an interrupted replacement of the file called name left in
@@ -81,13 +117,24 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& name) 
 // Makes a rename in folder last. The file itself is already on the disk, so
 // a failure here is not reported: the replacement has happened either way.
 void SyncFolder(const std::string& folder) {
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = Calls().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  Calls().fsync(fd);
+  Calls().close(fd);
 }
 
 }  // namespace
+
+ReplaceSystemCalls& SystemCallsOfReplace() {
+  static ReplaceSystemCalls calls{
+      [](const char* path, int flags, mode_t mode) { return open(path, flags, mode); },
+      [](int fd, const void* data, size_t size) { return write(fd, data, size); },
+      [](int fd) { return fsync(fd); },
+      [](int fd) { return close(fd); },
+      [](const char* from, const char* to) { return rename(from, to); },
+  };
+  return calls;
+}
 
 int ErrorCodeFromErrno(int error) {
   switch (error) {
@@ -207,13 +254,21 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
   const FolderLock lock(folder);
   RemoveStaleTemporaries(folder, name);
 
-  std::string temporary =
-      target + std::string(kTemporaryMark) + std::string(kTemporaryUniqueLength, 'X');
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) return ErrorCodeFromErrno(errno);
+  std::string temporary;
+  const int fd = CreateTemporary(target, temporary);
+  if (fd < 0) {
+    const int error = errno;
+    // The file may be written but its folder may not (a shared program
+    // folder where only the file was made writable), so nothing can be put
+    // beside it: the file is written where it is. This is the one case that
+    // gives up the guarantee above, as it must to save at all: a stop or a
+    // failure while writing can leave the file cut short.
+    if (exists && (error == EACCES || error == EPERM)) return WriteInPlace(target, content);
+    return ErrorCodeFromErrno(error);
+  }
   int code = FillTemporary(fd, content, exists ? &st : nullptr);
-  if (close(fd) != 0 && code == kFileOk) code = ErrorCodeFromErrno(errno);
-  if (code == kFileOk && rename(temporary.c_str(), target.c_str()) != 0)
+  if (Calls().close(fd) != 0 && code == kFileOk) code = ErrorCodeFromErrno(errno);
+  if (code == kFileOk && Calls().rename(temporary.c_str(), target.c_str()) != 0)
     code = ErrorCodeFromErrno(errno);
   if (code != kFileOk) {
     unlink(temporary.c_str());

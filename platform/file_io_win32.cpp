@@ -106,11 +106,13 @@ int CheckWritable(const std::string& path, DWORD attributes) {
 
 // Creates the new file temporary, writes content to it, flushes it to the
 // disk and gives it the kept attributes. A file it created and could not
-// finish is removed again.
-int FillTemporary(const std::string& temporary, std::string_view content, DWORD kept) {
+// finish is removed again. created tells whether the file could be created.
+int FillTemporary(const std::string& temporary, std::string_view content, DWORD kept,
+                  bool& created) {
   Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return LastError();
+  created = file.Valid();
+  if (!created) return LastError();
   int code = WriteAll(file.Get(), content);
   if (code == kFileOk && !FlushFileBuffers(file.Get())) code = LastError();
   if (!file.Close() && code == kFileOk) code = LastError();
@@ -118,6 +120,19 @@ int FillTemporary(const std::string& temporary, std::string_view content, DWORD 
       !SetFileAttributesA(temporary.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE))
     code = LastError();
   if (code != kFileOk) DeleteFileA(temporary.c_str());
+  return code;
+}
+
+// Writes content over the existing file at path where it is: emptied,
+// written, flushed to the disk. A stop or a failure on the way can leave it
+// cut short.
+int WriteInPlace(const std::string& path, std::string_view content) {
+  Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return LastError();
+  int code = WriteAll(file.Get(), content);
+  if (code == kFileOk && !FlushFileBuffers(file.Get())) code = LastError();
+  if (!file.Close() && code == kFileOk) code = LastError();
   return code;
 }
 
@@ -155,10 +170,17 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
   RemoveStaleTemporaries(path);
   std::string temporary;
   int code = ERROR_FILE_EXISTS;
+  bool created = false;
   for (int attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
     temporary = TemporaryName(path);
-    code = FillTemporary(temporary, content, exists ? attributes & kKeptAttributes : 0);
+    code = FillTemporary(temporary, content, exists ? attributes & kKeptAttributes : 0, created);
   }
+  // The file may be written but its folder may not (a shared program folder
+  // where only the file was made writable), so nothing can be put beside
+  // it: the file is written where it is. This is the one case that gives up
+  // the guarantee of a whole old or a whole new file, as it must to save at
+  // all.
+  if (!created && code == ERROR_ACCESS_DENIED && exists) return WriteInPlace(path, content);
   if (code != kFileOk) return code;
   const BOOL replaced = exists ? ReplaceFileA(path.c_str(), temporary.c_str(), nullptr,
                                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)

@@ -12,13 +12,14 @@
 #include <string>
 
 #include "config/config.h"
+#include "config/schema.h"
+#include "library/shared_state.h"
+#include "platform/paths.h"
+#include "ui_Unit4.h"
 #include "widgets/dialogs.h"
 #include "widgets/modal_window.h"
 #include "widgets/narrow_text.h"
-#include "library/shared_state.h"
 #include "widgets/window_font.h"
-#include "platform/paths.h"
-#include "ui_Unit4.h"
 
 using namespace vistrune;
 
@@ -131,10 +132,10 @@ void TForm4::FormCreate() {
   if (ConfigFileExists()) {
     const StringList lines = LoadConfigLines();
 
-    const std::string& style = lines.Get(1);
-    if (style == "Style=ComboBox") {
+    const std::string& style = lines.Get(schema::kStyleLine);
+    if (style == schema::StyleLine(schema::kComboBoxStyle)) {
       RadioButton1->setChecked(true);
-    } else if (style == "Style=ListBox") {
+    } else if (style == schema::StyleLine(schema::kListBoxStyle)) {
       RadioButton2->setChecked(true);
     }
 
@@ -142,8 +143,8 @@ void TForm4::FormCreate() {
     // stops the reading the two lists still hold whole pairs.
     const int32_t count = PathLineCount();
     for (int32_t i = 0; i < count; ++i) {
-      const std::string& path = lines.Get(4 + i);
-      const std::string name = ReadConfigString("Name", path, path);
+      const std::string& path = lines.Get(schema::kFirstPathLine + i);
+      const std::string name = ReadConfigString(schema::kNameSection, path, path);
       ListBox1->Add(path);
       ListBox2->Add(name);
     }
@@ -157,7 +158,8 @@ void TForm4::FormCreate() {
 }
 
 void TForm4::FormClose() {
-  const std::string style = RadioButton1->isChecked() ? "ComboBox" : "ListBox";
+  const std::string style =
+      RadioButton1->isChecked() ? schema::kComboBoxStyle : schema::kListBoxStyle;
   RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items());
   savedFixedFolderCount = ListBox1->Count();
 }

@@ -1,5 +1,5 @@
-// A temporary program folder for the configuration tests: AppPath points at
-// it while a test runs.
+// A temporary program folder for the configuration tests and the
+// Vistrune.ini in it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,18 +14,16 @@ namespace vistrune {
 
 class ConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override { AppPath = dir_.Slash(); }
-  void TearDown() override { AppPath.clear(); }
-
   void WriteIni(const std::string& bytes) { dir_.WriteFile("Vistrune.ini", bytes); }
-  std::string IniBytes() const { return testing::ReadFileBytes(ConfigFilePath()); }
+  std::string IniBytes() const { return testing::ReadFileBytes(ini_.Path()); }
   mode_t IniMode() const {
     struct stat st {};
-    stat(ConfigFilePath().c_str(), &st);
+    stat(ini_.Path().c_str(), &st);
     return st.st_mode & 07777;
   }
 
   testing::TempDir dir_;
+  ConfigFile ini_{dir_.Slash() + "Vistrune.ini"};
 };
 
 }  // namespace vistrune

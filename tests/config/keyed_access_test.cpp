@@ -37,6 +37,7 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       "[Name2]\r\n" +
       kAnime +
       "=D:\\Video\\Anime\r\n"
+      "[HD] Movies=/videos/[HD]\r\n"  // a key line, not a section line
       "a=b=E:\\x\r\n"
       "[x]=D:\\bracket\r\n"
       ";semi=D:\\semi\r\n"
@@ -69,6 +70,7 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       {"ーア", "k", "choon"},
       {"Name2", "アニメ", "D:\\Video\\Anime"},
       {"Name2", "ヂカメ", def},
+      {"Name2", "[HD] Movies", "/videos/[HD]"},
       {"Name2", "a", "b=E:\\x"},
       {"Name2", "a=b", def},
       {"Name2", "[x]", "D:\\bracket"},
@@ -79,25 +81,25 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       {"Name2", "\xff", def},              // not UTF-8
   };
   for (const Row& row : rows)
-    EXPECT_EQ(ReadConfigString(row.section, row.key, def), row.expected)
+    EXPECT_EQ(ini_.ReadString(row.section, row.key, def), row.expected)
         << "[" << row.section << "] " << row.key;
 }
 
 TEST_F(KeyedReadTest, MissingOrUnreadableFileGivesTheDefault) {
-  EXPECT_EQ(ReadConfigString("Form", "Pos.Left", "d"), "d");
-  EXPECT_EQ(ReadConfigInteger("Form", "Pos.Left", 7), 7);
+  EXPECT_EQ(ini_.ReadString("Form", "Pos.Left", "d"), "d");
+  EXPECT_EQ(ini_.ReadInteger("Form", "Pos.Left", 7), 7);
   dir_.MakeDir("Vistrune.ini");
-  EXPECT_EQ(ReadConfigString("Form", "Pos.Left", "d"), "d");
+  EXPECT_EQ(ini_.ReadString("Form", "Pos.Left", "d"), "d");
 }
 
 TEST_F(KeyedReadTest, LongValuesAreCutToWhole2047Bytes) {
   std::string doubleBytes;
   for (int i = 0; i < 1100; ++i) doubleBytes += "\x83\x41";
   WriteIni("[S]\r\nascii=" + std::string(1 << 20, 'a') + "\r\nkana=" + doubleBytes + "\r\n");
-  EXPECT_EQ(ReadConfigString("S", "ascii", ""), std::string(2047, 'a'));
+  EXPECT_EQ(ini_.ReadString("S", "ascii", ""), std::string(2047, 'a'));
   std::string expected;
   for (int i = 0; i < 1023; ++i) expected += "ア";
-  EXPECT_EQ(ReadConfigString("S", "kana", ""), expected);
+  EXPECT_EQ(ini_.ReadString("S", "kana", ""), expected);
 }
 
 TEST_F(KeyedReadTest, BrokenDoubleByteCharactersReadAsReplacementCharacters) {
@@ -107,9 +109,9 @@ TEST_F(KeyedReadTest, BrokenDoubleByteCharactersReadAsReplacementCharacters) {
                   "(config_win32_test.cpp checks that)";
 #else
   WriteIni("[S]\r\nlead=\x83\r\nunmapped=\x85\x40x\r\nlone=\x83 y\r\n");
-  EXPECT_EQ(ReadConfigString("S", "lead", ""), "\uFFFD");
-  EXPECT_EQ(ReadConfigString("S", "unmapped", ""), "\uFFFDx");
-  EXPECT_EQ(ReadConfigString("S", "lone", ""), "\uFFFD y");
+  EXPECT_EQ(ini_.ReadString("S", "lead", ""), "\uFFFD");
+  EXPECT_EQ(ini_.ReadString("S", "unmapped", ""), "\uFFFDx");
+  EXPECT_EQ(ini_.ReadString("S", "lone", ""), "\uFFFD y");
 #endif
 }
 
@@ -137,10 +139,10 @@ TEST_F(KeyedReadTest, IntegersParseExactly) {
   for (const std::string& text : notNumbers) file += "x" + text + "=" + text + "\r\n";
   WriteIni(file);
   for (const auto& [text, value] : numbers)
-    EXPECT_EQ(ReadConfigInteger("S", "n" + text, 777), value) << "\"" << text << "\"";
+    EXPECT_EQ(ini_.ReadInteger("S", "n" + text, 777), value) << "\"" << text << "\"";
   for (const std::string& text : notNumbers)
-    EXPECT_EQ(ReadConfigInteger("S", "x" + text, 777), 777) << "\"" << text << "\"";
-  EXPECT_EQ(ReadConfigInteger("S", "missing", -3), -3);
+    EXPECT_EQ(ini_.ReadInteger("S", "x" + text, 777), 777) << "\"" << text << "\"";
+  EXPECT_EQ(ini_.ReadInteger("S", "missing", -3), -3);
 }
 
 using KeyedWriteTest = ConfigTest;
@@ -170,8 +172,8 @@ TEST_F(KeyedWriteTest, ChangesOnlyTheBytesConcerned) {
       {"first of two keys", "[A]\r\nk=1\r\nk=2\r\n", "A", "k", "v", "[A]\r\nk=v\r\nk=2\r\n"},
       {"key before the first section untouched", "k=0\r\n[A]\r\n", "A", "k", "v",
        "k=0\r\n[A]\r\nk=v\r\n"},
-      {"line starting with [ stays in its section", "[N]\r\n[x]=D:\\y\r\n[M]\r\n", "N", "k", "v",
-       "[N]\r\n[x]=D:\\y\r\nk=v\r\n[M]\r\n"},
+      {"key line in brackets stays in its section", "[N]\r\n[x]=D:\\[y]\r\n[M]\r\n", "N", "k", "v",
+       "[N]\r\n[x]=D:\\[y]\r\nk=v\r\n[M]\r\n"},
       {"section named with ゾ", "[\x83\x5d]\r\n[Z]\r\n", "ゾ", "k", "v",
        "[\x83\x5d]\r\nk=v\r\n[Z]\r\n"},
       {"empty value filled", "[A]\r\nk=\r\n", "A", "k", "v", "[A]\r\nk=v\r\n"},
@@ -179,27 +181,27 @@ TEST_F(KeyedWriteTest, ChangesOnlyTheBytesConcerned) {
   };
   for (const Row& row : rows) {
     WriteIni(row.before);
-    WriteConfigString(row.section, row.key, row.value);
+    ini_.WriteString(row.section, row.key, row.value);
     EXPECT_EQ(IniBytes(), row.after) << row.name;
   }
 }
 
 TEST_F(KeyedWriteTest, CloseOnMissingFileGivesKeyedOnlyLayout) {
   for (int round = 0; round < 2; ++round) {
-    WriteConfigInteger("Form", "Pos.Left", round == 0 ? 218 : INT32_MIN);
-    WriteConfigInteger("Form", "Pos.Top", round == 0 ? 249 : -8);
-    WriteConfigString("Style", "Style", round == 0 ? "ListBox" : "ComboBox");
+    ini_.WriteInteger("Form", "Pos.Left", round == 0 ? 218 : INT32_MIN);
+    ini_.WriteInteger("Form", "Pos.Top", round == 0 ? 249 : -8);
+    ini_.WriteString("Style", "Style", round == 0 ? "ListBox" : "ComboBox");
   }
   EXPECT_EQ(IniBytes(),
             "[Form]\r\nPos.Left=-2147483648\r\nPos.Top=-8\r\n[Style]\r\nStyle=ComboBox\r\n");
-  EXPECT_EQ(LoadConfigLines().Get(1), "Pos.Left=-2147483648");
+  EXPECT_EQ(ini_.LoadLines().Get(1), "Pos.Left=-2147483648");
 }
 
 TEST_F(KeyedWriteTest, WrittenValuesReadBackUnchanged) {
   const std::string values[] = {" x ", "", "a=b", "[y]", "\tアニメ ", ";c", "表ーゾ～"};
   for (const std::string& value : values) {
-    WriteConfigString("Name2", " key ", value);
-    EXPECT_EQ(ReadConfigString("Name2", " key ", "<default>"), value);
+    ini_.WriteString("Name2", " key ", value);
+    EXPECT_EQ(ini_.ReadString("Name2", " key ", "<default>"), value);
   }
 }
 
@@ -210,7 +212,7 @@ TEST_F(KeyedWriteTest, RefusesWhatCannotBeStoredAndWritesNothing) {
                   "nothing to refuse (config_win32_test.cpp checks what Windows refuses)";
 #else
   const std::string before = "[Style]\r\nStyle=ListBox\r\n";
-  const std::string message = ConfigFilePath() + " に書き込めません";
+  const std::string message = ini_.Path() + " に書き込めません";
   const std::array<std::string, 3> rows[] = {
       {"Style", "Style", "\xf0\x9f\x98\x80"},  // not in code page 932
       {"Style", "Style", "¥"},                 // would come back as "\"
@@ -224,7 +226,7 @@ TEST_F(KeyedWriteTest, RefusesWhatCannotBeStoredAndWritesNothing) {
   WriteIni(before);
   for (const auto& row : rows) {
     try {
-      WriteConfigString(row[0], row[1], row[2]);
+      ini_.WriteString(row[0], row[1], row[2]);
       ADD_FAILURE() << "no failure for " << row[0] << "/" << row[1] << "/" << row[2];
     } catch (const EIniFileException& e) {
       EXPECT_EQ(e.what(), message);
@@ -237,12 +239,12 @@ TEST_F(KeyedWriteTest, RefusesWhatCannotBeStoredAndWritesNothing) {
 TEST_F(KeyedWriteTest, ReadOnlyFileFailsForRootToo) {
   const std::string before = "[Style]\r\nStyle=ListBox\r\n";
   WriteIni(before);
-  chmod(ConfigFilePath().c_str(), 0444);
+  chmod(ini_.Path().c_str(), 0444);
   try {
-    WriteConfigString("Style", "Style", "ComboBox");
+    ini_.WriteString("Style", "Style", "ComboBox");
     ADD_FAILURE() << "a read-only file was written";
   } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.what(), ConfigFilePath() + " に書き込めません");
+    EXPECT_EQ(e.what(), ini_.Path() + " に書き込めません");
   }
   EXPECT_EQ(IniBytes(), before);
   EXPECT_EQ(IniMode(), 0444u);
@@ -250,10 +252,10 @@ TEST_F(KeyedWriteTest, ReadOnlyFileFailsForRootToo) {
 
 TEST_F(KeyedWriteTest, FailsWhenTheFileCannotBeReadOrCreated) {
   dir_.MakeDir("Vistrune.ini");
-  EXPECT_THROW(WriteConfigString("S", "k", "v"), EIniFileException);
-  AppPath = dir_.Slash() + "missing/";
-  EXPECT_THROW(WriteConfigString("S", "k", "v"), EIniFileException);
-  EXPECT_FALSE(ConfigFileExists());
+  EXPECT_THROW(ini_.WriteString("S", "k", "v"), EIniFileException);
+  ini_ = ConfigFile(dir_.Slash() + "missing/Vistrune.ini");
+  EXPECT_THROW(ini_.WriteString("S", "k", "v"), EIniFileException);
+  EXPECT_FALSE(ini_.Exists());
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST_F(LineAccessTest, SplitsAtEveryKindOfLineEnd) {
   };
   for (const Row& row : rows) {
     WriteIni(row.bytes);
-    EXPECT_EQ(LoadConfigLines().Items(), row.lines) << ::testing::PrintToString(row.bytes);
+    EXPECT_EQ(ini_.LoadLines().Items(), row.lines) << ::testing::PrintToString(row.bytes);
   }
 #endif
 }
@@ -47,15 +47,15 @@ TEST_F(LineAccessTest, ReadsAFileOfManyMegabytes) {
   for (int i = 0; i < 200000; ++i)
     bytes += "D:\\Video\\folder number " + std::to_string(i) + "\r\n";
   WriteIni(bytes + "[S]\r\nk=found\r\n");
-  StringList lines = LoadConfigLines();
+  StringList lines = ini_.LoadLines();
   ASSERT_EQ(lines.Count(), 200002);
   EXPECT_EQ(lines.Get(199999), "D:\\Video\\folder number 199999");
-  EXPECT_EQ(ReadConfigString("S", "k", ""), "found");
+  EXPECT_EQ(ini_.ReadString("S", "k", ""), "found");
 }
 
 TEST_F(LineAccessTest, IndexBeyondTheListFailsWithItsIndex) {
   WriteIni("[Style]\r\n");
-  StringList lines = LoadConfigLines();
+  StringList lines = ini_.LoadLines();
   EXPECT_EQ(lines.Get(0), "[Style]");
   for (int index : {1, -1, 2147483647}) {
     try {
@@ -70,16 +70,16 @@ TEST_F(LineAccessTest, IndexBeyondTheListFailsWithItsIndex) {
 }
 
 TEST_F(LineAccessTest, FileThatCannotBeReadFailsWithItsPath) {
-  const std::string message = "ファイル " + ConfigFilePath() + " は開けません";
+  const std::string message = "ファイル " + ini_.Path() + " は開けません";
   try {
-    LoadConfigLines();
+    ini_.LoadLines();
     ADD_FAILURE() << "a missing file was read";
   } catch (const EFOpenError& e) {
     EXPECT_EQ(e.what(), message);
   }
   dir_.MakeDir("Vistrune.ini");
-  EXPECT_FALSE(ConfigFileExists());
-  EXPECT_THROW(LoadConfigLines(), EFOpenError);
+  EXPECT_FALSE(ini_.Exists());
+  EXPECT_THROW(ini_.LoadLines(), EFOpenError);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The whole rewrite of Vistrune.ini, the keyed writes of the main window's
 // close that follow it, and the safety of replacing the file.
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 #ifndef _WIN32
@@ -28,21 +27,6 @@ const std::string kWorkedExample =
     "\x83\x41\x83\x6a\x83\x81=D:\\Video\\Anime\r\n"
     "Clips=E:\\Clips\r\n";
 
-void RewriteWorkedExample() {
-  RewriteConfigFile("ListBox", {"D:\\Video\\Anime", "E:\\Clips"}, {"アニメ", "Clips"});
-}
-
-std::vector<std::string> FolderEntries(const std::string& path) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(path.c_str());
-  while (const dirent* entry = dir ? readdir(dir) : nullptr) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  if (dir) closedir(dir);
-  return names;
-}
-
 // Runs f and returns the code of the EInOutError it raises, checking the
 // message that goes with it; 0 when it raises nothing.
 template <typename F>
@@ -56,45 +40,50 @@ int InOutErrorCode(F f) {
   return 0;
 }
 
-using RewriteTest = ConfigTest;
+class RewriteTest : public ConfigTest {
+ protected:
+  void RewriteWorkedExample() {
+    ini_.Rewrite("ListBox", {"D:\\Video\\Anime", "E:\\Clips"}, {"アニメ", "Clips"});
+  }
+};
 
 TEST_F(RewriteTest, WorkedExampleThenMainWindowClose) {
   RewriteWorkedExample();
   EXPECT_EQ(IniBytes(), kWorkedExample);
 
-  WriteConfigInteger("Form", "Pos.Left", 218);
-  WriteConfigInteger("Form", "Pos.Top", 249);
-  WriteConfigString("Style", "Style", "ComboBox");
+  ini_.WriteInteger("Form", "Pos.Left", 218);
+  ini_.WriteInteger("Form", "Pos.Top", 249);
+  ini_.WriteString("Style", "Style", "ComboBox");
   std::string expected = kWorkedExample;
   expected.replace(expected.find("ListBox"), 7, "ComboBox");
   expected += "[Form]\r\nPos.Left=218\r\nPos.Top=249\r\n";
   EXPECT_EQ(IniBytes(), expected);
 
-  EXPECT_EQ(ReadConfigInteger("Form", "Pos.Left", 0), 218);
-  EXPECT_EQ(ReadConfigInteger("Form", "Pos.Top", 0), 249);
-  EXPECT_EQ(ReadConfigInteger("FixedFolder Setting", "count", 0), 2);
-  StringList lines = LoadConfigLines();
+  EXPECT_EQ(ini_.ReadInteger("Form", "Pos.Left", 0), 218);
+  EXPECT_EQ(ini_.ReadInteger("Form", "Pos.Top", 0), 249);
+  EXPECT_EQ(ini_.ReadInteger("FixedFolder Setting", "count", 0), 2);
+  StringList lines = ini_.LoadLines();
   EXPECT_EQ(lines.Get(1), "Style=ComboBox");
-  EXPECT_EQ(ReadConfigString("Name", lines.Get(4), lines.Get(4)), "アニメ");
-  EXPECT_EQ(ReadConfigString("Name", lines.Get(5), lines.Get(5)), "Clips");
-  EXPECT_EQ(ReadConfigString("Name2", "アニメ", ""), "D:\\Video\\Anime");
+  EXPECT_EQ(ini_.ReadString("Name", lines.Get(4), lines.Get(4)), "アニメ");
+  EXPECT_EQ(ini_.ReadString("Name", lines.Get(5), lines.Get(5)), "Clips");
+  EXPECT_EQ(ini_.ReadString("Name2", "アニメ", ""), "D:\\Video\\Anime");
 }
 
 TEST_F(RewriteTest, NoFixedFoldersGiveSixLinesAndDropEverythingElse) {
   WriteIni("[Form]\r\nPos.Left=1\r\n" + std::string(100000, 'x'));
-  RewriteConfigFile("ComboBox", {}, {});
+  ini_.Rewrite("ComboBox", {}, {});
   EXPECT_EQ(
       IniBytes(),
       "[Style]\r\nStyle=ComboBox\r\n[FixedFolder Setting]\r\ncount=0\r\n[Name]\r\n[Name2]\r\n");
 }
 
 TEST_F(RewriteTest, EqualsSignsAndEmptyNamesResolveAsTheLayoutImplies) {
-  RewriteConfigFile("ListBox", {"D:\\a=b", "E:\\x", "E:\\Clips"}, {"ab", "a=b", ""});
-  EXPECT_EQ(ReadConfigString("Name", "D:\\a=b", "D:\\a=b"), "D:\\a=b");
-  EXPECT_EQ(ReadConfigString("Name2", "ab", ""), "D:\\a=b");
-  EXPECT_EQ(ReadConfigString("Name", "E:\\x", ""), "a=b");
-  EXPECT_EQ(ReadConfigString("Name2", "a=b", "<default>"), "<default>");
-  EXPECT_EQ(ReadConfigString("Name", "E:\\Clips", "E:\\Clips"), "");
+  ini_.Rewrite("ListBox", {"D:\\a=b", "E:\\x", "E:\\Clips"}, {"ab", "a=b", ""});
+  EXPECT_EQ(ini_.ReadString("Name", "D:\\a=b", "D:\\a=b"), "D:\\a=b");
+  EXPECT_EQ(ini_.ReadString("Name2", "ab", ""), "D:\\a=b");
+  EXPECT_EQ(ini_.ReadString("Name", "E:\\x", ""), "a=b");
+  EXPECT_EQ(ini_.ReadString("Name2", "a=b", "<default>"), "<default>");
+  EXPECT_EQ(ini_.ReadString("Name", "E:\\Clips", "E:\\Clips"), "");
 }
 
 TEST_F(RewriteTest, RefusesEntriesThatCannotBeStoredBeforeTouchingTheFile) {
@@ -104,20 +93,20 @@ TEST_F(RewriteTest, RefusesEntriesThatCannotBeStoredBeforeTouchingTheFile) {
                   "nothing to refuse (config_win32_test.cpp checks what Windows refuses)";
 #else
   WriteIni(kWorkedExample);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\x"}, {"\xf0\x9f\x98\x80"}); }),
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ListBox", {"D:\\x"}, {"\xf0\x9f\x98\x80"}); }),
             1113);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\¥"}, {"x"}); }), 1113);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\x\r\n[Name]"}, {"x"}); }), 87);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("List\nBox", {}, {}); }), 87);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ListBox", {"D:\\x"}, {}); }), 87);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ListBox", {"D:\\¥"}, {"x"}); }), 1113);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ListBox", {"D:\\x\r\n[Name]"}, {"x"}); }), 87);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("List\nBox", {}, {}); }), 87);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ListBox", {"D:\\x"}, {}); }), 87);
   EXPECT_EQ(IniBytes(), kWorkedExample);
 #endif
 }
 
 TEST_F(RewriteTest, ReadOnlyFileFailsForRootToo) {
   WriteIni(kWorkedExample);
-  chmod(ConfigFilePath().c_str(), 0444);
-  EXPECT_EQ(InOutErrorCode([] { RewriteConfigFile("ComboBox", {}, {}); }), 5);
+  chmod(ini_.Path().c_str(), 0444);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ComboBox", {}, {}); }), 5);
   EXPECT_EQ(InOutErrorMessage(5), "ファイルへのアクセスが拒否されました");
   EXPECT_EQ(IniBytes(), kWorkedExample);
   EXPECT_EQ(IniMode(), 0444u);
@@ -125,11 +114,11 @@ TEST_F(RewriteTest, ReadOnlyFileFailsForRootToo) {
 
 TEST_F(RewriteTest, FailedReplacementLeavesNoTraceAndOldContent) {
   dir_.MakeDir("Vistrune.ini");
-  EXPECT_EQ(InOutErrorCode(RewriteWorkedExample), 5);
-  EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"Vistrune.ini"});
+  EXPECT_EQ(InOutErrorCode([this] { RewriteWorkedExample(); }), 5);
+  EXPECT_EQ(testing::FolderEntries(dir_.Path()), std::vector<std::string>{"Vistrune.ini"});
 
-  AppPath = dir_.Slash() + "missing/";
-  EXPECT_EQ(InOutErrorCode(RewriteWorkedExample), 3);
+  ini_ = ConfigFile(dir_.Slash() + "missing/Vistrune.ini");
+  EXPECT_EQ(InOutErrorCode([this] { RewriteWorkedExample(); }), 3);
   EXPECT_EQ(InOutErrorMessage(3), "不正なファイル名です");
 }
 
@@ -147,10 +136,10 @@ TEST_F(RewriteTest, WriteFailingHalfwayKeepsTheOldFile) {
   struct rlimit small = saved;
   small.rlim_cur = 16;
   setrlimit(RLIMIT_FSIZE, &small);
-  int code = InOutErrorCode(RewriteWorkedExample);
+  int code = InOutErrorCode([this] { RewriteWorkedExample(); });
   bool keyedFailed = false;
   try {
-    WriteConfigString("Style", "Style", std::string(100, 'x'));
+    ini_.WriteString("Style", "Style", std::string(100, 'x'));
   } catch (const EIniFileException&) {
     keyedFailed = true;
   }
@@ -160,7 +149,7 @@ TEST_F(RewriteTest, WriteFailingHalfwayKeepsTheOldFile) {
   EXPECT_EQ(code, 223);
   EXPECT_TRUE(keyedFailed);
   EXPECT_EQ(IniBytes(), before);
-  EXPECT_EQ(FolderEntries(dir_.Path()), std::vector<std::string>{"Vistrune.ini"});
+  EXPECT_EQ(testing::FolderEntries(dir_.Path()), std::vector<std::string>{"Vistrune.ini"});
 #endif
 }
 
@@ -170,23 +159,22 @@ TEST_F(RewriteTest, KeepsPermissionsAndLinksAndClearsLeftovers) {
                   "(config_win32_test.cpp checks the attributes kept and the leftovers cleared)";
 #else
   WriteIni("old");
-  chmod(ConfigFilePath().c_str(), 0640);
+  chmod(ini_.Path().c_str(), 0640);
   dir_.WriteFile("Vistrune.ini.tmp-a1B2c3", "left over");
   dir_.WriteFile("Vistrune.ini.tmp-toolong", "not ours");
   RewriteWorkedExample();
   EXPECT_EQ(IniBytes(), kWorkedExample);
   EXPECT_EQ(IniMode(), 0640u);
-  std::vector<std::string> entries = FolderEntries(dir_.Path());
-  std::sort(entries.begin(), entries.end());
-  EXPECT_EQ(entries, (std::vector<std::string>{"Vistrune.ini", "Vistrune.ini.tmp-toolong"}));
+  EXPECT_EQ(testing::FolderEntries(dir_.Path()),
+            (std::vector<std::string>{"Vistrune.ini", "Vistrune.ini.tmp-toolong"}));
 
   const std::string real = dir_.WriteFile("elsewhere/real.ini", "old");
-  unlink(ConfigFilePath().c_str());
-  ASSERT_EQ(symlink(real.c_str(), ConfigFilePath().c_str()), 0);
-  WriteConfigString("S", "k", "v");
+  unlink(ini_.Path().c_str());
+  ASSERT_EQ(symlink(real.c_str(), ini_.Path().c_str()), 0);
+  ini_.WriteString("S", "k", "v");
   EXPECT_EQ(testing::ReadFileBytes(real), "old\r\n[S]\r\nk=v\r\n");
   struct stat st {};
-  ASSERT_EQ(lstat(ConfigFilePath().c_str(), &st), 0);
+  ASSERT_EQ(lstat(ini_.Path().c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 #endif
 }

@@ -18,14 +18,14 @@ namespace {
 // copy's temporary file is never taken for another's leftover.
 TEST(SharedFile, TwoWritersAtOnceLoseNoWrite) {
   testing::TempDir temp;
-  AppPath = temp.Slash();
+  const ConfigFile ini(temp.Slash() + "Vistrune.ini");
   constexpr int kWrites = 300;
-  const auto writer = [](const char* key) {
+  const auto writer = [&ini](const char* key) {
     int failed = 0;
     for (int i = 0; i < kWrites; ++i) {
       try {
-        if (i % 50 == 0) RewriteConfigFile("ListBox", {}, {});
-        WriteConfigInteger("Form", key, i);
+        if (i % 50 == 0) ini.Rewrite("ListBox", {}, {});
+        ini.WriteInteger("Form", key, i);
       } catch (const Exception&) {
         ++failed;
       }
@@ -41,18 +41,18 @@ TEST(SharedFile, TwoWritersAtOnceLoseNoWrite) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other writer lost writes";
   // Which copy's last change survives is a matter of timing; the file is
   // whole either way.
-  EXPECT_EQ(LoadConfigLines().Get(0), "[Style]");
+  EXPECT_EQ(ini.LoadLines().Get(0), "[Style]");
 }
 
 // A pipe under the file's name would block a reader forever; it is read as
 // no file for keyed reads and as a file that cannot be opened for lines.
 TEST(SharedFile, PipeNamedLikeTheFileDoesNotBlock) {
   testing::TempDir temp;
-  AppPath = temp.Slash();
-  ASSERT_EQ(mkfifo(ConfigFilePath().c_str(), 0644), 0);
-  EXPECT_EQ(ReadConfigString("Style", "Style", "default"), "default");
-  EXPECT_EQ(ReadConfigInteger("FixedFolder Setting", "count", 7), 7);
-  EXPECT_THROW(LoadConfigLines(), EFOpenError);
+  const ConfigFile ini(temp.Slash() + "Vistrune.ini");
+  ASSERT_EQ(mkfifo(ini.Path().c_str(), 0644), 0);
+  EXPECT_EQ(ini.ReadString("Style", "Style", "default"), "default");
+  EXPECT_EQ(ini.ReadInteger("FixedFolder Setting", "count", 7), 7);
+  EXPECT_THROW(ini.LoadLines(), EFOpenError);
 }
 
 }  // namespace

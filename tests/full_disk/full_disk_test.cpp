@@ -8,7 +8,6 @@
 //   fail with EFBIG at a chosen byte on any system.
 // Either way the write must fail with the error its code calls for, keep
 // the old file byte for byte and leave no temporary file behind.
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -62,17 +61,9 @@ Facts RunInChild(const std::function<void(Facts&)>& body) {
 
 // The names in folder, sorted, joined by spaces.
 std::string FolderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
   std::string joined;
-  for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+  for (const std::string& name : testing::FolderEntries(folder))
+    joined += (joined.empty() ? "" : " ") + name;
   return joined;
 }
 

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -21,6 +20,7 @@
 
 #include "library/shared_state.h"
 #include "qt_support/box_recorder.h"
+#include "qt_support/while_modal.h"
 #include "settings_window/Unit4.h"
 #include "support/temp_dir.h"
 
@@ -87,23 +87,14 @@ class SettingsWindowTest : public ::testing::Test {
   }
 
   // Runs ShowSettingsWindow and, inside its modal showing, body on the window
-  // on the screen. A window that body leaves open fails the test and is
-  // hidden, so the modal showing still ends.
+  // on the screen.
   static void WhileShownModally(QWidget* owner, const std::function<void(TForm4&)>& body) {
-    QTimer::singleShot(0, [&body] {
-      auto* form = qobject_cast<TForm4*>(QApplication::activeModalWidget());
-      if (!form) {
-        ADD_FAILURE() << "no settings window is shown modally";
-        if (Form4) Form4->hide();
-        return;
-      }
-      body(*form);
-      if (form->isVisible()) {
-        ADD_FAILURE() << "the settings window is still open";
-        form->hide();
-      }
-    });
-    ShowSettingsWindow(owner);
+    WhileModal([owner] { ShowSettingsWindow(owner); },
+               [&body](QDialog& dialog) {
+                 auto* form = qobject_cast<TForm4*>(&dialog);
+                 ASSERT_NE(form, nullptr) << "no settings window is shown modally";
+                 body(*form);
+               });
   }
 
   TempDir dir_;

@@ -118,7 +118,11 @@ TEST(DirReader, EntriesAndCheapAttributes) {
   ASSERT_EQ(symlink("nowhere", (t.Path() + "/dangling").c_str()), 0);
   ASSERT_EQ(symlink("dir", (t.Path() + "/.hlink").c_str()), 0);
 
-  auto seen = ReadAll(t.Path(), false);
+  // The same whether the file system gives each entry's type or not.
+  const auto listed = ReadAll(t.Path(), true);
+  IgnoreListedEntryTypes(true);
+  auto seen = ReadAll(t.Path(), true);
+  IgnoreListedEntryTypes(false);
   ASSERT_EQ(seen.size(), 10u);  // with "." and ".."
   EXPECT_EQ(seen["."].attributes, kAttrDirectory);
   EXPECT_EQ(seen[".."].attributes, kAttrDirectory);
@@ -130,6 +134,12 @@ TEST(DirReader, EntriesAndCheapAttributes) {
   EXPECT_EQ(seen["lfile"].attributes, kAttrReparsePoint);
   EXPECT_EQ(seen["dangling"].attributes, kAttrReparsePoint);
   EXPECT_EQ(seen[".hlink"].attributes, kAttrDirectory | kAttrReparsePoint | kAttrHidden);
+  for (const auto& [name, s] : listed) {
+    EXPECT_EQ(seen[name].attributes, s.attributes) << name;
+    EXPECT_EQ(seen[name].details.attributes, s.details.attributes) << name;
+    EXPECT_EQ(seen[name].details.sizeLow, s.details.sizeLow) << name;
+    EXPECT_EQ(seen[name].details.identity, s.details.identity) << name;
+  }
 #endif
 }
 

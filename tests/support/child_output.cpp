@@ -2,6 +2,7 @@
 
 #include "support/child_output.h"
 
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +41,16 @@ std::string OutputOfChild(const std::function<std::string()>& body) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error("the child failed, status " + std::to_string(status));
   return text;
+}
+
+std::string OutputOfChildAsNobody(const std::function<std::string()>& body) {
+  return OutputOfChild([&body] {
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+      throw std::runtime_error("cannot become nobody");
+    return body();
+  });
 }
 
 }  // namespace vistrune::testing

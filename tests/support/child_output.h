@@ -14,6 +14,11 @@ namespace vistrune::testing {
 // child ended another way.
 std::string OutputOfChild(const std::function<std::string()>& body);
 
+// OutputOfChild with body run as the unprivileged user nobody when the tests
+// run as root, so that permission bits hold for it; as the current user
+// otherwise, for whom they hold already.
+std::string OutputOfChildAsNobody(const std::function<std::string()>& body);
+
 }  // namespace vistrune::testing
 
 #endif

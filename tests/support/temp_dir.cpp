@@ -2,8 +2,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,6 +120,39 @@ std::string TempDir::WriteFile(const std::string& relative, const std::string& b
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
 }
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (auto it = fs::directory_iterator(NativePath(folder), ignored);
+       it != fs::directory_iterator(); it.increment(ignored))
+    names.push_back(NarrowPath(it->path().filename()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+#ifndef _WIN32
+void RemoveBelow(int dirFd) {
+  DIR* dir = fdopendir(dup(dirFd));
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  for (const std::string& name : names) {
+    const int sub = openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub >= 0) {
+      RemoveBelow(sub);
+      close(sub);
+      unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);
+    } else {
+      unlinkat(dirFd, name.c_str(), 0);
+    }
+  }
+}
+#endif
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(NativePath(path), std::ios::binary);

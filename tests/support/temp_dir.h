@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vistrune::testing {
 
@@ -30,6 +31,16 @@ class TempDir {
 
   std::string path_;
 };
+
+// The names in folder, sorted, without "." and "..": [] when it cannot be
+// read.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+#ifndef _WIN32
+// Removes everything below the folder open at dirFd by calls relative to it,
+// which work where full paths are too long for the system.
+void RemoveBelow(int dirFd);
+#endif
 
 // The whole content of a file, or "" when it cannot be read.
 std::string ReadFileBytes(const std::string& path);

@@ -7,7 +7,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -28,6 +27,7 @@
 
 #include "folder_walker/SearchFile.h"
 #include "platform/paths.h"
+#include "support/child_output.h"
 #include "support/platform_setup.h"
 #include "support/temp_dir.h"
 
@@ -52,6 +52,11 @@ struct Report {
 };
 
 // A walker that records every report.
+// More reports than any tree here gives: a walk that gets that far is lost
+// in a cycle and is stopped, so that the test fails instead of growing until
+// the machine runs out of memory.
+constexpr size_t kMaxReports = 100000;
+
 struct Recorder {
   TSearchDir walker;
   std::vector<Report> reports;
@@ -59,8 +64,9 @@ struct Recorder {
   explicit Recorder(const std::string& base) {
     walker.BaseDir = base;
     walker.OnFind = [this](TSearchDir*, const std::string& Name, const TSearchFileData& Data, bool&,
-                           bool&) {
+                           bool& Continue) {
       reports.push_back({Name, Data});
+      Continue = reports.size() < kMaxReports;
     };
   }
   std::vector<std::string> Names() const {
@@ -470,44 +476,6 @@ TEST(Walker, ShortNameEqualsLongName) {
 #endif
 }
 
-#ifndef _WIN32
-// Runs body in a child process, as the user nobody when running as root so
-// that permissions apply; returns what the child printed.
-std::string RunUnprivileged(const std::function<std::string()>& body) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork");
-  if (pid == 0) {
-    close(pipeFds[0]);
-    if (geteuid() == 0) {
-      if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-    }
-    std::string out = body();
-    const char* p = out.data();
-    size_t left = out.size();
-    while (left > 0) {
-      ssize_t n = write(pipeFds[1], p, left);
-      if (n <= 0) _exit(4);
-      p += n;
-      left -= static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(pipeFds[1]);
-  std::string out;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
-  close(pipeFds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("child failed, status " + std::to_string(status));
-  return out;
-}
-#endif
-
 TEST(Walker, UnreadableFolderIsReportedButYieldsNothing) {
 #ifdef _WIN32
   GTEST_SKIP() << "It takes fork, a change of user and permission bits, none of which Windows "
@@ -517,7 +485,7 @@ TEST(Walker, UnreadableFolderIsReportedButYieldsNothing) {
   ASSERT_EQ(chmod(t.Path().c_str(), 0755), 0);  // let nobody in
   for (const char* d : {"locked/inner", "open/o1", "z/z1"}) t.MakeDir(d);
   ASSERT_EQ(chmod((t.Path() + "/locked").c_str(), 0), 0);
-  std::string out = RunUnprivileged([&] {
+  std::string out = testing::OutputOfChildAsNobody([&] {
     Recorder rec(t.Path());
     std::string text = rec.walker.Search() ? "True\n" : "False\n";
     for (const std::string& n : rec.Names()) text += n + "\n";
@@ -788,27 +756,6 @@ std::vector<std::string> MakeLongChain(const std::string& root, int levels, size
   return names;
 }
 
-// Removes everything below the folder open at dirFd, by relative calls.
-void RemoveBelow(int dirFd) {
-  DIR* dir = fdopendir(dup(dirFd));
-  if (!dir) return;
-  std::vector<std::string> names;
-  while (dirent* e = readdir(dir)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  closedir(dir);
-  for (const std::string& n : names) {
-    int sub = openat(dirFd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (sub >= 0) {
-      RemoveBelow(sub);
-      close(sub);
-      unlinkat(dirFd, n.c_str(), AT_REMOVEDIR);
-    } else {
-      unlinkat(dirFd, n.c_str(), 0);
-    }
-  }
-}
 #endif
 
 TEST(Walker, PathsBeyondPathMaxAreReportedButNotEnumerated) {
@@ -836,7 +783,7 @@ TEST(Walker, PathsBeyondPathMaxAreReportedButNotEnumerated) {
 
   int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(fd, 0);
-  RemoveBelow(fd);
+  testing::RemoveBelow(fd);
   close(fd);
 #endif
 }
