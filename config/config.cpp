@@ -112,6 +112,15 @@ void WriteConfigInteger(const std::string& Section, const std::string& Key, int3
   WriteConfigString(Section, Key, std::to_string(Value));
 }
 
+void CreateConfigFileIfMissing(const std::string& StyleValue) {
+  if (ConfigFileExists()) return;
+  try {
+    RewriteConfigFile(StyleValue, {}, {});
+  } catch (const EInOutError&) {
+    ThrowWriteFailure();
+  }
+}
+
 StringList LoadConfigLines() {
   std::string bytes;
   if (platform::ReadWholeFile(ConfigFilePath(), bytes) != platform::kFileOk)

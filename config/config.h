@@ -59,6 +59,12 @@ void WriteConfigString(const std::string& Section, const std::string& Key,
                        const std::string& Value);
 void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
 
+// When no file exists, creates it as RewriteConfigFile(StyleValue, {}, {})
+// would; an existing file is left as it is. A failure is reported as a keyed
+// write's, EIniFileException "<ConfigFilePath> に書き込めません", since it is
+// the first step of the keyed writes that follow it.
+void CreateConfigFileIfMissing(const std::string& StyleValue);
+
 // The whole file as lines, in file order, up to its first NUL byte. Bytes
 // that form no code page 932 character come back as U+FFFD. Raises
 // EFOpenError when the file cannot be read.

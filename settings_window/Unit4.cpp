@@ -8,14 +8,12 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "config/config.h"
 #include "widgets/dialogs.h"
 #include "widgets/modal_window.h"
 #include "widgets/narrow_text.h"
-#include "library/shared_state.h"
 #include "widgets/window_font.h"
 #include "platform/paths.h"
 #include "ui_Unit4.h"
@@ -36,17 +34,6 @@ constexpr int kTop = 58;
 // Rows are 12 pixels high, one line of the designed 12-pixel font; a font
 // that needs more room for a line gets it, so no text is cut.
 constexpr int kItemHeight = 12;
-
-// Path lines written by this window's last successful save in this run.
-// Until there is one, the file still holds the FixedFolderCount path lines
-// the main window read at start-up. A later creation must take exactly the
-// lines the save wrote: taking more would read the name sections as folders,
-// taking fewer would drop folders at the next save.
-std::optional<int32_t> savedFixedFolderCount;
-
-int32_t PathLineCount() {
-  return savedFixedFolderCount.value_or(FixedFolderCount);
-}
 
 // Rows of one fixed height in both lists, so a path and its display name
 // stand side by side. Drawing and the row's width stay with the list's own
@@ -72,10 +59,6 @@ class RowHeightDelegate : public QAbstractItemDelegate {
 };
 
 }  // namespace
-
-void ForgetSavedFixedFolderCount() {
-  savedFixedFolderCount.reset();
-}
 
 TForm4::TForm4(QWidget* parent)
     : NoCancelDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -138,9 +121,13 @@ void TForm4::FormCreate() {
       RadioButton2->setChecked(true);
     }
 
-    // Each path goes in with its display name, so that when a missing line
-    // stops the reading the two lists still hold whole pairs.
-    const int32_t count = PathLineCount();
+    // The number of path lines is the file's count line as it is now, read
+    // as the main window reads it at start-up: the file may have been
+    // rewritten since by this window or by another running copy, and taking
+    // more lines would read the name sections as folders, fewer would drop
+    // folders at the next save. Each path goes in with its display name, so
+    // that when a missing line stops the reading the lists hold whole pairs.
+    const int32_t count = ReadConfigInteger("FixedFolder Setting", "count", 0);
     for (int32_t i = 0; i < count; ++i) {
       const std::string& path = lines.Get(4 + i);
       const std::string name = ReadConfigString("Name", path, path);
@@ -159,7 +146,6 @@ void TForm4::FormCreate() {
 void TForm4::FormClose() {
   const std::string style = RadioButton1->isChecked() ? "ComboBox" : "ListBox";
   RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items());
-  savedFixedFolderCount = ListBox1->Count();
 }
 
 void TForm4::Button1Click() {

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
@@ -22,8 +21,11 @@
 
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
+#include "qt_support/modal.h"
 
 namespace {
+
+using vistrune::testing::WhileModal;
 
 // Deletes the windows that were released with deleteLater.
 void FlushReleased() {
@@ -40,32 +42,6 @@ void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::No
 
 void TypeText(QWidget* target, const QString& text) {
   for (const QChar c : text) PressKey(target, c.toUpper().unicode(), Qt::NoModifier, QString(c));
-}
-
-// Calls open, which shows a window modally, and once that window is up and
-// active calls drive with it. A window still open five seconds later is
-// closed and the test fails, so a broken window cannot hang the run.
-void WhileModal(const std::function<void()>& open, const std::function<void(QDialog&)>& drive) {
-  bool driven = false;
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr) << "no modal window is up";
-    QDeadlineTimer deadline(2000);
-    while (!dialog->isActiveWindow() && !deadline.hasExpired()) QApplication::processEvents();
-    driven = true;
-    drive(*dialog);
-  });
-  QTimer watchdog;
-  watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [] {
-    if (QWidget* window = QApplication::activeModalWidget()) {
-      ADD_FAILURE() << "the window did not close";
-      window->close();
-    }
-  });
-  watchdog.start(5000);
-  open();
-  EXPECT_TRUE(driven);
 }
 
 QString ResourceHelpText() {
@@ -231,6 +207,21 @@ TEST(InfoWindows, HelpWindowClosesOnlyByItsButton) {
   EXPECT_EQ(Form2, nullptr);
   FlushReleased();
   EXPECT_TRUE(shown.isNull()) << "the window was not released";
+}
+
+TEST(InfoWindows, EnterOnTheHelpWindowsFocusedButtonClosesIt) {
+  QWidget owner;
+  WhileModal([&] { ShowHelpWindow(&owner); },
+             [&](QDialog& dialog) {
+               auto* form = qobject_cast<TForm2*>(&dialog);
+               ASSERT_NE(form, nullptr);
+               PressKey(form->Memo1, Qt::Key_Return);
+               EXPECT_TRUE(form->isVisible());
+               form->Button2->setFocus(Qt::TabFocusReason);
+               ASSERT_EQ(QApplication::focusWidget(), form->Button2);
+               PressKey(form->Button2, Qt::Key_Return);
+               EXPECT_FALSE(form->isVisible());
+             });
 }
 
 TEST(InfoWindows, AboutBoxClosesOnEnterButNotOnEscape) {
