@@ -111,6 +111,15 @@ void ConfigFile::WriteInteger(const std::string& Section, const std::string& Key
   WriteString(Section, Key, std::to_string(Value));
 }
 
+void ConfigFile::CreateIfMissing(const std::string& StyleValue) const {
+  if (Exists()) return;
+  try {
+    Rewrite(StyleValue, {}, {});
+  } catch (const EInOutError&) {
+    ThrowWriteFailure(path_);
+  }
+}
+
 StringList ConfigFile::LoadLines() const {
   std::string bytes;
   if (platform::ReadWholeFile(path_, bytes) != platform::kFileOk)
@@ -186,6 +195,10 @@ void WriteConfigString(const std::string& Section, const std::string& Key,
 
 void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value) {
   ProgramConfigFile().WriteInteger(Section, Key, Value);
+}
+
+void CreateConfigFileIfMissing(const std::string& StyleValue) {
+  ProgramConfigFile().CreateIfMissing(StyleValue);
 }
 
 StringList LoadConfigLines() {

@@ -77,6 +77,12 @@ class ConfigFile {
   void Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
                const std::vector<std::string>& Names) const;
 
+  // When no file exists, creates it as Rewrite(StyleValue, {}, {}) would; an
+  // existing file is left as it is. A failure is reported as a keyed
+  // write's, EIniFileException "<path> に書き込めません", since it is the
+  // first step of the keyed writes that follow it.
+  void CreateIfMissing(const std::string& StyleValue) const;
+
  private:
   std::string path_;
 };
@@ -97,6 +103,7 @@ int32_t ReadConfigInteger(const std::string& Section, const std::string& Key, in
 void WriteConfigString(const std::string& Section, const std::string& Key,
                        const std::string& Value);
 void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
+void CreateConfigFileIfMissing(const std::string& StyleValue);
 StringList LoadConfigLines();
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
                        const std::vector<std::string>& Names);

@@ -20,10 +20,10 @@ class TForm2 : public vistrune::NoCancelDialog {
   ~TForm2() override;
 
   // The controls, by the names the handlers use.
-  QPlainTextEdit* Memo1;
-  QPushButton* Button2;
+  QPlainTextEdit* Memo1;  // the help text: read-only, scrolls, can be selected and copied
+  QPushButton* Button2;   // 閉じる: close the window
 
-  // Closes the help window on the screen, the one Form2 refers to.
+  // 閉じる: closes the help window on the screen, the one Form2 refers to.
   void Button2Click();
 
  private:

@@ -21,15 +21,15 @@ class TAboutBox : public vistrune::NoCancelDialog {
   ~TAboutBox() override;
 
   // The controls, by the names the handlers use.
-  QFrame* Panel1;
-  QLabel* ProductName;
-  QLabel* Version;
-  QLabel* Copyright;
-  QLabel* Label1;
-  QLabel* ProgramIcon;
-  QPushButton* OKButton;
+  QFrame* Panel1;         // raised frame around the rest
+  QLabel* ProductName;    // "アプリケーション名：Vistrune Z": the program's name
+  QLabel* Version;        // "バージョン：1.61β": the version
+  QLabel* Copyright;      // "作者：…": the author
+  QLabel* Label1;         // "公開日：2004.10.30": the release date
+  QLabel* ProgramIcon;    // the program's emblem
+  QPushButton* OKButton;  // 閉じる: close the window; the default button, so Enter presses it
 
-  // Closes the About window on the screen, the one AboutBox refers to.
+  // 閉じる: closes the About window on the screen, the one AboutBox refers to.
   void OKButtonClick();
 
  private:

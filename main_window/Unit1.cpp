@@ -1,12 +1,9 @@
 #include "main_window/Unit1.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <algorithm>
 
 #include "config/config.h"
@@ -38,19 +35,6 @@ constexpr int kClientHeight = 198;
 // Where the window opens when the configuration file names no position.
 constexpr int kDesignLeft = 218;
 constexpr int kDesignTop = 249;
-
-ByteStringListModel* ComboModel(QComboBox* combo) {
-  return static_cast<ByteStringListModel*>(combo->model());
-}
-
-// Sets what the program shows in the combo box without it counting as the
-// user's change.
-void SetComboState(QComboBox* combo, int index, const QString& text) {
-  const QSignalBlocker blockCombo(combo);
-  const QSignalBlocker blockEdit(combo->lineEdit());
-  combo->setCurrentIndex(index);
-  if (index < 0) combo->setEditText(text);
-}
 
 }  // namespace
 
@@ -97,15 +81,8 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   ListBox2->SetSorted(true);
   ListBox1->SetSorted(true);
 
-  // The combo box holds the same byte strings as the list box, unsorted. It
-  // neither completes what the user types nor inserts it as an item.
-  ComboBox1->setModel(new ByteStringListModel(ComboBox1));
-  ComboBox1->setCompleter(nullptr);
-  // The box keeps its designed size; its drop-down list, which may hold a
-  // hundred thousand folders, measures one row instead of all of them.
-  ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  if (auto* view = qobject_cast<QListView*>(ComboBox1->view())) view->setUniformItemSizes(true);
-  SetComboState(ComboBox1, -1, ToQString(kPrompt));
+  // The combo box holds the same byte strings as the list box, unsorted.
+  ComboBox1->SetText(kPrompt);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
@@ -126,16 +103,7 @@ void TForm1::ConnectHandlers() {
   connect(ListBox2, &TListBox::UserSelected, this, Guarded(this, &TForm1::ListBox2Click));
   connect(ListBox2, &TListBox::UserDoubleClicked, this, Guarded(this, &TForm1::ListBox2DblClick));
   connect(ListBox1, &TListBox::UserDoubleClicked, this, Guarded(this, &TForm1::N2Click));
-  connect(ComboBox1, &QComboBox::activated, this, Guarded(this, &TForm1::ComboBox1Change));
-  // Typing leaves no item chosen; only the text counts then.
-  connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (ComboBox1->currentIndex() >= 0) {
-      const int cursor = ComboBox1->lineEdit()->cursorPosition();
-      SetComboState(ComboBox1, -1, text);
-      ComboBox1->lineEdit()->setCursorPosition(cursor);
-    }
-    Guard([this] { ComboBox1Change(); });
-  });
+  connect(ComboBox1, &TComboBox::UserChanged, this, Guarded(this, &TForm1::ComboBox1Change));
   connect(Button3, &QPushButton::clicked, this, Guarded(this, &TForm1::Button3Click));
   connect(Button2, &QPushButton::clicked, this, Guarded(this, &TForm1::Button2Click));
   connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::N2Click));
@@ -229,8 +197,9 @@ void TForm1::FormClose() {
   const std::string style = InListStyle() ? schema::kListBoxStyle : schema::kComboBoxStyle;
   // Keyed writes alone would create a file whose first section is Form, so
   // that the next start would read its style line from the wrong line. A
-  // missing file is therefore first created in the full layout.
-  if (!ConfigFileExists()) RewriteConfigFile(style, {}, {});
+  // missing file is therefore first created in the full layout; that step
+  // fails as the keyed writes do.
+  CreateConfigFileIfMissing(style);
   WriteConfigInteger(schema::kFormSection, schema::kLeftKey, Left());
   WriteConfigInteger(schema::kFormSection, schema::kTopKey, Top());
   WriteConfigString(schema::kStyleSection, schema::kStyleKey, style);
@@ -271,7 +240,7 @@ void TForm1::ListBox2Click() {
 
 void TForm1::ComboBox1Change() {
   ListBox1->Clear();
-  const std::string text = ComboText();
+  const std::string text = ComboBox1->Text();
   ListVideoFiles(ResolveFolderPath(text, AppPath + text));
 }
 
@@ -282,18 +251,9 @@ void TForm1::Refresh1Click() {
   ListVideoFiles(folder);
 }
 
-std::string TForm1::ComboText() const {
-  // The chosen item's own bytes, so a name that is not valid text still
-  // reaches the file system unchanged.
-  const int index = ComboBox1->currentIndex();
-  if (index >= 0 && ComboBox1->itemText(index) == ComboBox1->currentText())
-    return ComboModel(ComboBox1)->Items()[static_cast<size_t>(index)];
-  return ToNarrow(ComboBox1->currentText());
-}
-
 bool TForm1::ChosenFolder(std::string& folder) {
   if (!InListStyle()) {
-    const std::string text = ComboText();
+    const std::string text = ComboBox1->Text();
     folder = ResolveFolderPath(text, AppPath + text);
     return true;
   }
@@ -323,7 +283,7 @@ void TForm1::N2Click() {
 void TForm1::N3Click() {
   std::string folder = AppPath;
   if (!InListStyle()) {
-    const std::string text = ComboText();
+    const std::string text = ComboBox1->Text();
     if (text != kPrompt) folder = ResolveFolderPath(text, text);
   } else if (const int index = ListBox2->ItemIndex(); index >= 0) {
     folder = ResolveFolderPath(ListBox2->Item(index), ListBox2->Item(index));
@@ -384,9 +344,9 @@ void TForm1::SwitchToComboStyle() {
   // chosen in the combo box; with none chosen the combo box shows the prompt.
   const int selected = ListBox2->ItemIndex();
   const int match = selected < 0 ? -1 : ListBox2->IndexOfCaseless(ListBox2->Item(selected));
-  ComboModel(ComboBox1)->SetItems(ListBox2->Items());
-  SetComboState(ComboBox1, -1, ToQString(kPrompt));
-  if (match >= 0) SetComboState(ComboBox1, match, QString());
+  ComboBox1->SetItems(ListBox2->Items());
+  ComboBox1->SetText(kPrompt);
+  if (match >= 0) ComboBox1->SetItemIndex(match);
   ListBox2->Clear();
 }
 
@@ -405,12 +365,12 @@ void TForm1::SwitchToListStyle() {
   Button3->setText(QStringLiteral(">"));
 
   ListBox2->Clear();
-  const std::vector<std::string>& items = ComboModel(ComboBox1)->Items();
+  const std::vector<std::string>& items = ComboBox1->Items();
   ListBox2->AddMany(items);
-  if (ComboText() != kPrompt) {
+  if (ComboBox1->Text() != kPrompt) {
     // With the user's own typing in the box no item is chosen, and the
     // empty text is looked for.
-    const int index = ComboBox1->currentIndex();
+    const int index = ComboBox1->ItemIndex();
     const std::string chosen = index >= 0 ? items[static_cast<size_t>(index)] : std::string();
     const auto found = std::find_if(items.begin(), items.end(), [&](const std::string& item) {
       return CaselessEqual(item, chosen);

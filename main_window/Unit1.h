@@ -8,11 +8,11 @@
 #include <string>
 
 #include "folder_walker/SearchFile.h"
-#include "widgets/list_box.h"
 #include "library/shared_state.h"
+#include "widgets/combo_box.h"
+#include "widgets/list_box.h"
 
 class QAction;
-class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -30,51 +30,70 @@ class TForm1 : public QWidget {
   ~TForm1() override;
 
   // The controls, by the names the handlers use.
-  QLabel* Label1;
-  QComboBox* ComboBox1;
-  TListBox* ListBox2;  // folder list (list style)
-  TListBox* ListBox1;  // file list
-  QPushButton* Button3;
-  QPushButton* Button2;
-  QPushButton* Button1;
-  QMenu* PopupMenu1;
-  QAction* N2;
-  QAction* Refresh1;
-  QAction* N3;
-  QAction* N1;
-  QAction* N4;
-  QAction* About1;
-  QAction* Exit1;
-  vistrune::TSearchDir SearchDir1;
+  QLabel* Label1;        // "フォルダリスト": heading of the folder list (list style)
+  TComboBox* ComboBox1;  // the folder list in combo style; shows a prompt until one is chosen
+  TListBox* ListBox2;    // the folder list in list style: program folder, walked and fixed folders
+  TListBox* ListBox1;    // the file list: the videos of the chosen folder, sorted
+  QPushButton* Button3;  // ">" / "<": switch the style; its caption is the style flag
+  QPushButton* Button2;  // "FileName": show the chosen file's name
+  QPushButton* Button1;  // "START!": play the chosen file
+  QMenu* PopupMenu1;     // the context menu of the window, both lists and both wide buttons
+  QAction* N2;           // 再生: play the chosen file
+  QAction* Refresh1;     // 更新: list the chosen folder's videos again
+  QAction* N3;           // エクスプローラで開く: open the chosen folder
+  QAction* N1;           // 再生出来ない時は: open the playback help window
+  QAction* N4;           // 設定: open the settings window
+  QAction* About1;       // バージョン情報: open the About window
+  QAction* Exit1;        // 終了: end the program without saving
+  vistrune::TSearchDir SearchDir1;  // walks the program folder at start-up
 
   // Start-up and shutdown.
+  // Start-up: position, folder walk, fixed folders, style.
   void FormCreate();
+  // Each folder the walk reports: adds its entry to the folder list.
   void SearchDir1Find(vistrune::TSearchDir* Sender, const std::string& Name,
                       const vistrune::TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue);
+  // Closing the window: saves its position and style.
   void FormClose();
+  // 終了: ends the program at once, saving nothing.
   void Exit1Click();
 
   // Listing the videos of the chosen folder.
+  // Adds the videos of Folder to the file list.
   void ListVideoFiles(const std::string& Folder);
+  // Click on the folder list: list the chosen folder's videos.
   void ListBox2Click();
+  // Typing in the combo box or choosing from it: list that folder's videos.
   void ComboBox1Change();
+  // 更新: list the chosen folder's videos again.
   void Refresh1Click();
 
   // Commands on the chosen folder and file.
+  // 再生, "START!", double-click on the file list: play the chosen file.
   void N2Click();
+  // エクスプローラで開く: open the chosen folder.
   void N3Click();
+  // "FileName": show the chosen file's name.
   void Button2Click();
+  // Double-click on the folder list: show the chosen folder's full path.
   void ListBox2DblClick();
 
   // The other windows.
+  // 再生出来ない時は: show the playback help window.
   void N1Click();
+  // 設定: show the settings window.
   void N4Click();
+  // バージョン情報: show the About window.
   void About1Click();
 
   // The two display styles; Button3's caption (">" or "<") is the style flag.
+  // ">" / "<": switch to the other style.
   void Button3Click();
+  // The narrow style: the folders in the combo box above the file list.
   void SwitchToComboStyle();
+  // The wide style: the folders in the list box beside the file list.
   void SwitchToListStyle();
+  // True while Button3's caption is ">".
   bool InListStyle() const;
 
   // Window position on the screen (outer frame), as stored in the file.
@@ -90,7 +109,6 @@ class TForm1 : public QWidget {
   // The folder the combo box's text or the folder list's selection stands
   // for; false (after the message) when list style has nothing selected.
   bool ChosenFolder(std::string& folder);
-  std::string ComboText() const;
   void SetClientWidth(int width);
 
   std::unique_ptr<Ui::TForm1> ui_;

@@ -8,7 +8,6 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "config/config.h"
@@ -38,17 +37,6 @@ constexpr int kTop = 58;
 // that needs more room for a line gets it, so no text is cut.
 constexpr int kItemHeight = 12;
 
-// Path lines written by this window's last successful save in this run.
-// Until there is one, the file still holds the FixedFolderCount path lines
-// the main window read at start-up. A later creation must take exactly the
-// lines the save wrote: taking more would read the name sections as folders,
-// taking fewer would drop folders at the next save.
-std::optional<int32_t> savedFixedFolderCount;
-
-int32_t PathLineCount() {
-  return savedFixedFolderCount.value_or(FixedFolderCount);
-}
-
 // Rows of one fixed height in both lists, so a path and its display name
 // stand side by side. Drawing and the row's width stay with the list's own
 // delegate.
@@ -73,10 +61,6 @@ class RowHeightDelegate : public QAbstractItemDelegate {
 };
 
 }  // namespace
-
-void ForgetSavedFixedFolderCount() {
-  savedFixedFolderCount.reset();
-}
 
 TForm4::TForm4(QWidget* parent)
     : NoCancelDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -139,9 +123,13 @@ void TForm4::FormCreate() {
       RadioButton2->setChecked(true);
     }
 
-    // Each path goes in with its display name, so that when a missing line
-    // stops the reading the two lists still hold whole pairs.
-    const int32_t count = PathLineCount();
+    // The number of path lines is the file's count line as it is now, read
+    // as the main window reads it at start-up: the file may have been
+    // rewritten since by this window or by another running copy, and taking
+    // more lines would read the name sections as folders, fewer would drop
+    // folders at the next save. Each path goes in with its display name, so
+    // that when a missing line stops the reading the lists hold whole pairs.
+    const int32_t count = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
     for (int32_t i = 0; i < count; ++i) {
       const std::string& path = lines.Get(schema::kFirstPathLine + i);
       const std::string name = ReadConfigString(schema::kNameSection, path, path);
@@ -161,7 +149,6 @@ void TForm4::FormClose() {
   const std::string style =
       RadioButton1->isChecked() ? schema::kComboBoxStyle : schema::kListBoxStyle;
   RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items());
-  savedFixedFolderCount = ListBox1->Count();
 }
 
 void TForm4::Button1Click() {

@@ -28,32 +28,38 @@ class TForm4 : public vistrune::NoCancelDialog {
   ~TForm4() override;
 
   // The controls, by the names the handlers use.
-  QGroupBox* RadioGroup1;
-  QRadioButton* RadioButton1;  // combo style at start-up
-  QRadioButton* RadioButton2;  // list style at start-up
-  QGroupBox* GroupBox1;
-  QLabel* Label3;
-  QLabel* Label1;
-  QLabel* Label4;
-  QLineEdit* Edit1;  // full path to add
-  QLineEdit* Edit2;  // display name to add
-  QPushButton* Button1;
-  QLabel* Label2;
-  TListBox* ListBox1;  // full paths
-  TListBox* ListBox2;  // display names, entry i belonging to ListBox1's entry i
-  QPushButton* Button3;
-  QPushButton* Button2;
+  QGroupBox* RadioGroup1;      // "起動時の設定": frame around the two style buttons
+  QRadioButton* RadioButton1;  // "リストをコンボボックスで表示": start in combo style
+  QRadioButton* RadioButton2;  // "リストをリストボックスで表示": start in list style
+  QGroupBox* GroupBox1;        // "固定フォルダ設定": holds the fixed-folder controls
+  QLabel* Label3;              // "（再起動後有効になります）": the restart note
+  QLabel* Label1;              // "フルパス": heading of Edit1
+  QLabel* Label4;              // "表示名": heading of Edit2
+  QLineEdit* Edit1;            // full path of a fixed folder to add
+  QLineEdit* Edit2;            // display name of the fixed folder to add
+  QPushButton* Button1;        // 追加: add the pair Edit1 / Edit2
+  QLabel* Label2;              // "固定フォルダリスト": heading of the two lists
+  TListBox* ListBox1;          // the fixed folders' full paths
+  TListBox* ListBox2;          // their display names, entry i belonging to ListBox1's entry i
+  QPushButton* Button3;        // 削除: remove the chosen fixed folder
+  QPushButton* Button2;        // 閉じる: close the window, which saves
 
-  // Fills the controls from the configuration file.
+  // Creation: fills the controls from the configuration file.
   void FormCreate();
-  // Rewrites the whole configuration file from the controls.
+  // Every close: rewrites the whole configuration file from the controls.
   void FormClose();
 
+  // 追加: add the pair Edit1 / Edit2 when Edit1 names a folder.
   void Button1Click();
+  // 削除: remove the chosen pair from both lists.
   void Button3Click();
+  // A choice in the path list: choose the same entry in the name list.
   void ListBox1Click();
+  // A choice in the name list: choose the same entry in the path list.
   void ListBox2Click();
+  // Double-click on the path list: show the chosen path whole.
   void ListBox1DblClick();
+  // 閉じる: close the window (and so save).
   void Button2Click();
 
   // Every way of closing a dialog (close(), accept(), reject(), the window
@@ -72,8 +78,3 @@ extern TForm4* Form4;
 // Opens a fresh settings window owned by owner, modally, and releases it once
 // the modal showing is over.
 void ShowSettingsWindow(QWidget* owner);
-
-// The creation step takes as many path lines as this window's last
-// successful save in this run wrote, or FixedFolderCount before any save.
-// This forgets that save, as at program start.
-void ForgetSavedFixedFolderCount();

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <utility>
 
 #include "widgets/narrow_text.h"
 
@@ -16,7 +17,7 @@ int ByteStringListModel::rowCount(const QModelIndex& parent) const {
 QVariant ByteStringListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole)
-    return ToQString(items_[static_cast<size_t>(index.row())]);
+    return DisplayText(items_[static_cast<size_t>(index.row())]);
   return {};
 }
 
@@ -78,6 +79,28 @@ unsigned char FoldAscii(char c) {
 
 }  // namespace
 
+QString DisplayText(const std::string& text) {
+  QString shown = ToQString(text);
+  for (QChar& c : shown) {
+    switch (c.unicode()) {
+      case 0x0A:  // LF, VT, FF, CR: their symbols in Unicode's Control Pictures
+      case 0x0B:
+      case 0x0C:
+      case 0x0D:
+        c = QChar(0x2400 + c.unicode());
+        break;
+      case 0x85:  // NEL and the line and paragraph separators: the newline symbol
+      case 0x2028:
+      case 0x2029:
+        c = QChar(0x2424);
+        break;
+      default:
+        break;
+    }
+  }
+  return shown;
+}
+
 bool CaselessLess(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char x, char y) { return FoldAscii(x) < FoldAscii(y); });
@@ -95,12 +118,16 @@ TListBox::TListBox(QWidget* parent) : QListView(parent), model_(this) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setUniformItemSizes(true);
+  // The left button gives the list the focus when it goes down on it, the
+  // others do not (see mousePressEvent); the Tab key reaches it as usual.
+  setFocusPolicy(Qt::TabFocus);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // A change of the selected entry counts; moving the focus rectangle alone
-  // (as gaining the focus does) does not.
+  // (as gaining the focus does) does not. A change made with the left button
+  // down on an entry is told when the button goes up.
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-    if (!programChange_) emit UserSelected();
+    if (!programChange_ && !leftButtonOnEntry_) emit UserSelected();
   });
 }
 
@@ -188,9 +215,48 @@ void TListBox::SetHorizontalExtent(int pixels) {
   scheduleDelayedItemsLayout();
 }
 
+void TListBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  setFocus(Qt::MouseFocusReason);
+  leftButtonOnEntry_ = indexAt(event->position().toPoint()).isValid();
+  QListView::mousePressEvent(event);
+}
+
+void TListBox::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() != Qt::NoButton && !(event->buttons() & Qt::LeftButton)) return;
+  QListView::mouseMoveEvent(event);
+}
+
+void TListBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  QListView::mouseReleaseEvent(event);
+  if (std::exchange(leftButtonOnEntry_, false)) emit UserSelected();
+}
+
 void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const int chosen = ItemIndex();
   QListView::mouseDoubleClickEvent(event);
-  if (event->button() == Qt::LeftButton) emit UserDoubleClicked();
+  // The second click of a double-click is no click of its own (Windows sends
+  // LBN_DBLCLK for it, not LBN_SELCHANGE), unless it chose another entry.
+  leftButtonOnEntry_ = false;
+  if (ItemIndex() != chosen) emit UserSelected();
+  emit UserDoubleClicked();
+}
+
+void TListBox::focusOutEvent(QFocusEvent* event) {
+  QListView::focusOutEvent(event);
+  // As Windows releases the mouse and notifies the choice then.
+  if (std::exchange(leftButtonOnEntry_, false)) emit UserSelected();
+}
+
+QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex& index,
+                                                               const QEvent* event) const {
+  QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+  if (selectionMode() == QAbstractItemView::SingleSelection && index.isValid() &&
+      (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)))
+    command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+  return command;
 }
 
 }  // namespace vistrune

@@ -1,10 +1,15 @@
 // A single-selection list box over byte strings, as the main window's folder
 // and file lists need it: optionally sorted, filled in bulk, with a
 // horizontal scroll extent, and with signals only for what the user does.
+// It behaves as the platform's own list box does (the Windows LISTBOX
+// control): only the left button chooses an entry, nothing unchooses it, and
+// every click on an entry counts as a choice, also on the one already chosen.
 #pragma once
 
 #include <QAbstractListModel>
+#include <QItemSelectionModel>
 #include <QListView>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -12,7 +17,8 @@ namespace vistrune {
 
 // The items of a list or combo box. Each item keeps its own bytes, so a name
 // that is not valid UTF-8 reaches the file system again unchanged; the view
-// shows it decoded.
+// shows it decoded, on one row: a line break in it is drawn as a visible mark
+// (DisplayText).
 class ByteStringListModel : public QAbstractListModel {
   Q_OBJECT
 
@@ -30,6 +36,11 @@ class ByteStringListModel : public QAbstractListModel {
  private:
   std::vector<std::string> items_;
 };
+
+// text as a list shows it: decoded, with each line break (CR, LF, VT, FF,
+// NEL, the Unicode line and paragraph separators) replaced by a visible mark,
+// so that every item takes one row.
+QString DisplayText(const std::string& text);
 
 // The order of a sorted list: bytes compared after folding the ASCII letters
 // A-Z to a-z, so "abc" and "ABD" sort as a Windows list box sorts them; other
@@ -75,13 +86,28 @@ class TListBox : public QListView {
   void SetHorizontalExtent(int pixels);
 
  signals:
-  // The user changed the selection (mouse or keyboard).
+  // The user chose an entry: the left button went up after going down on an
+  // entry, whether or not that changed the choice (so a click on the entry
+  // already chosen counts too), or the keyboard changed the choice. A Windows
+  // list box notifies LBN_SELCHANGE in the same cases.
   void UserSelected();
   // The user double-clicked anywhere in the list.
   void UserDoubleClicked();
 
  protected:
+  // Only the left button chooses and takes the focus: the right button is
+  // left to the context menu, and neither it nor the middle button changes
+  // the choice or the focus.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  // Losing the focus with the left button still down ends that click.
+  void focusOutEvent(QFocusEvent* event) override;
+  // A single-selection list keeps its chosen entry: Ctrl with a click or
+  // with Space chooses the entry rather than unchoosing it.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
 
  private:
   ByteStringListModel model_;
@@ -89,6 +115,9 @@ class TListBox : public QListView {
   bool updating_ = false;
   std::vector<std::string> pending_;
   bool programChange_ = false;
+  // A left button went down on an entry and has not gone up yet: choices made
+  // meanwhile (dragging over the entries) are told once, when it goes up.
+  bool leftButtonOnEntry_ = false;
   int horizontalExtent_ = 0;
 };
 

@@ -6,13 +6,16 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QWidget>
 
 namespace vistrune {
 
 // A dialog window without a cancel button: Escape does nothing rather than
-// close it. Enter still presses a default button where the window has one.
+// close it. Enter presses the push button that has the focus, as on the
+// platform; elsewhere (in an edit box, on a radio button) it presses the
+// default button where the window has one, and otherwise does nothing.
 class NoCancelDialog : public QDialog {
   Q_OBJECT
 
@@ -22,6 +25,16 @@ class NoCancelDialog : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     if (event->matches(QKeySequence::Cancel)) return;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    // A push button that is not the default one leaves Enter to its window.
+    if (enter && modifiers == Qt::NoModifier) {
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+          button && button->isEnabled() && button->isVisible()) {
+        button->click();
+        return;
+      }
+    }
     QDialog::keyPressEvent(event);
   }
 };

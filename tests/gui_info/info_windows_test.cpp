@@ -208,6 +208,21 @@ TEST(InfoWindows, HelpWindowClosesOnlyByItsButton) {
   EXPECT_TRUE(shown.isNull()) << "the window was not released";
 }
 
+TEST(InfoWindows, EnterOnTheHelpWindowsFocusedButtonClosesIt) {
+  QWidget owner;
+  WhileModal([&] { ShowHelpWindow(&owner); },
+             [&](QDialog& dialog) {
+               auto* form = qobject_cast<TForm2*>(&dialog);
+               ASSERT_NE(form, nullptr);
+               PressKey(form->Memo1, Qt::Key_Return);
+               EXPECT_TRUE(form->isVisible());
+               form->Button2->setFocus(Qt::TabFocusReason);
+               ASSERT_EQ(QApplication::focusWidget(), form->Button2);
+               PressKey(form->Button2, Qt::Key_Return);
+               EXPECT_FALSE(form->isVisible());
+             });
+}
+
 TEST(InfoWindows, AboutBoxClosesOnEnterButNotOnEscape) {
   // Enter reaches the default button whether it has the focus or not.
   for (const char* target : {"OKButton", "Panel1"}) {

@@ -11,13 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-int Row(TListBox* list, const std::string& text) {
-  const auto& items = list->Items();
-  const auto found = std::find(items.begin(), items.end(), text);
-  EXPECT_NE(found, items.end()) << text;
-  return static_cast<int>(found - items.begin());
-}
-
 TEST_F(MainWindowTest, ClickingAFolderListsItsVideosSorted) {
   for (const char* name :
        {"d.wmv", "a.AVI", "c.mpg", "e.mp4", "b.mpeg", ".h.avi", "avi", "x.avi.txt"})

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "config/config.h"
 #include "platform/encoding.h"
 #include "platform/shell.h"
@@ -62,22 +64,48 @@ TForm1& MainWindowTest::Start() {
   return *form_;
 }
 
+void MainWindowTest::Activate() {
+  form_->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+}
+
 namespace {
 
-void ClickRow(TListBox* list, int row) {
-  // The list lays its items out when events are processed.
-  QCoreApplication::processEvents();
-  const QRect rect = list->visualRect(list->model()->index(row, 0));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+// at (target's coordinates, its centre when null) in its window's.
+QPoint InWindow(QWidget* target, QPoint at) {
+  return target->mapTo(target->window(), at.isNull() ? target->rect().center() : at);
 }
 
 }  // namespace
 
-void MainWindowTest::ClickFolder(int row) {
-  ClickRow(form_->ListBox2, row);
+void MainWindowTest::Click(QWidget* target, QPoint at, Qt::MouseButton button,
+                           Qt::KeyboardModifiers modifiers) {
+  QTest::mouseClick(target->window()->windowHandle(), button, modifiers, InWindow(target, at));
 }
-void MainWindowTest::ClickFile(int row) {
-  ClickRow(form_->ListBox1, row);
+
+void MainWindowTest::DoubleClick(QWidget* target, QPoint at) {
+  QTest::mouseDClick(target->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                     InWindow(target, at));
+}
+
+QPoint MainWindowTest::RowCenter(TListBox* list, int row) {
+  // The list lays its items out when events are processed.
+  QCoreApplication::processEvents();
+  return list->visualRect(list->model()->index(row, 0)).center();
+}
+
+int MainWindowTest::Row(TListBox* list, const std::string& text) {
+  const auto& items = list->Items();
+  const auto found = std::find(items.begin(), items.end(), text);
+  EXPECT_NE(found, items.end()) << text;
+  return static_cast<int>(found - items.begin());
+}
+
+void MainWindowTest::ClickFolder(int row, Qt::KeyboardModifiers modifiers) {
+  Click(form_->ListBox2->viewport(), RowCenter(form_->ListBox2, row), Qt::LeftButton, modifiers);
+}
+void MainWindowTest::ClickFile(int row, Qt::KeyboardModifiers modifiers) {
+  Click(form_->ListBox1->viewport(), RowCenter(form_->ListBox1, row), Qt::LeftButton, modifiers);
 }
 
 }  // namespace vistrune::testing

@@ -42,9 +42,24 @@ class MainWindowTest : public ::testing::Test {
   TForm1& Start();
   TForm1& Form() { return *form_; }
 
-  // What a user does.
-  void ClickFolder(int row);
-  void ClickFile(int row);
+  // Makes the main window the active one, as on the screen, so that the
+  // focus moves as the user's clicks and keys move it.
+  void Activate();
+
+  // What a user does. Mouse events go to the window as the window system
+  // sends them: Qt picks the control under the pointer, gives it the focus,
+  // makes double-clicks and opens context menus as it does on the screen.
+  void ClickFolder(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  void ClickFile(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  // A click with button at at, in target's coordinates (its centre when
+  // omitted).
+  static void Click(QWidget* target, QPoint at = {}, Qt::MouseButton button = Qt::LeftButton,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  static void DoubleClick(QWidget* target, QPoint at = {});
+  // The centre of row of list, in the coordinates of list->viewport().
+  static QPoint RowCenter(TListBox* list, int row);
+  // The position of the entry text in list; a failure when there is none.
+  static int Row(TListBox* list, const std::string& text);
 
   BoxRecorder boxes;
   std::vector<OpenRequest> opened;

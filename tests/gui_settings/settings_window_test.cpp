@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -54,7 +56,6 @@ class SettingsWindowTest : public ::testing::Test {
   void SetUp() override {
     AppPath = dir_.Slash();
     FixedFolderCount = 0;
-    ForgetSavedFixedFolderCount();
   }
 
   std::string IniPath() const { return dir_.Path() + "/Vistrune.ini"; }
@@ -214,7 +215,7 @@ TEST_F(SettingsWindowTest, ReopeningShowsExactlyWhatTheLastSuccessfulSaveWrote) 
   EXPECT_EQ(boxes_.Errors(), Lines{kAccessDenied});
 }
 
-TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterAreNoCloseRequests) {
+TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterElsewhereAreNoCloseRequests) {
   const std::vector<std::function<void(TForm4&)>> closeRequests = {
       [](TForm4& form) { form.Button2->click(); }, [](TForm4& form) { form.close(); },
       [](TForm4& form) { form.reject(); }, [](TForm4& form) { form.accept(); }};
@@ -223,7 +224,7 @@ TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterAreNoCloseRequ
     std::remove(IniPath().c_str());
     TForm4 form;
     form.show();
-    for (QWidget* target : std::initializer_list<QWidget*>{&form, form.Button2, form.Edit1}) {
+    for (QWidget* target : std::initializer_list<QWidget*>{&form, form.RadioButton1, form.Edit1}) {
       for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(target, &press);
@@ -235,6 +236,46 @@ TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterAreNoCloseRequ
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(Ini(), EmptyLayout("ListBox"));
   }
+}
+
+TEST_F(SettingsWindowTest, EnterPressesThePushButtonThatHasTheFocusAndNothingElse) {
+  const QString folder = QString::fromStdString(dir_.MakeDir("videos"));
+  QWidget owner;
+  WhileModal([&] { ShowSettingsWindow(&owner); },
+             [&](QDialog& dialog) {
+               auto* shown = qobject_cast<TForm4*>(&dialog);
+               ASSERT_NE(shown, nullptr);
+               TForm4& form = *shown;
+               auto enterOn = [](QWidget* target, int key = Qt::Key_Return) {
+                 target->setFocus(Qt::TabFocusReason);
+                 ASSERT_EQ(QApplication::focusWidget(), target);
+                 QTest::keyClick(target, static_cast<Qt::Key>(key),
+                                 key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+               };
+               // In the edit boxes and on a radio button Enter does nothing.
+               form.Edit1->setText(folder);
+               form.Edit2->setText("V");
+               for (QWidget* target : std::initializer_list<QWidget*>{
+                        form.Edit1, form.Edit2, form.RadioButton1, form.RadioButton2}) {
+                 enterOn(target);
+                 enterOn(target, Qt::Key_Enter);
+               }
+               EXPECT_TRUE(form.isVisible());
+               EXPECT_FALSE(form.RadioButton1->isChecked() || form.RadioButton2->isChecked());
+               EXPECT_EQ(form.ListBox1->Count(), 0);
+
+               enterOn(form.Button1);  // 追加
+               EXPECT_EQ(form.ListBox1->Items(), Lines{folder.toStdString()});
+               EXPECT_EQ(form.ListBox2->Items(), Lines{"V"});
+               Click(form.ListBox1, 0);
+               enterOn(form.Button3, Qt::Key_Enter);  // 削除
+               EXPECT_EQ(form.ListBox1->Count() + form.ListBox2->Count(), 0);
+               EXPECT_TRUE(Ini().empty());
+               enterOn(form.Button2);  // 閉じる
+               EXPECT_FALSE(form.isVisible());
+             });
+  EXPECT_EQ(Ini(), EmptyLayout("ListBox"));
+  EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
 TEST_F(SettingsWindowTest, AReadOnlyFileKeepsTheWindowOpenUntilASaveSucceeds) {
@@ -365,6 +406,68 @@ TEST_F(SettingsWindowTest, SelectingDeletingAndShowingAPathWorkOnPairs) {
         {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
          QEvent::MouseButtonRelease});
   EXPECT_EQ(boxes_.Messages(), Lines{longPath});
+}
+
+// Every button and list reaches its own handler through its real signal: each
+// is clicked as the user clicks it, and what it did is compared with what its
+// handler does, so a control connected to another's handler fails.
+TEST_F(SettingsWindowTest, EveryButtonAndListReachesItsOwnHandler) {
+  const std::string folder = dir_.MakeDir("w");
+  struct Wire {
+    const char* name;
+    std::function<void(TForm4&)> fire;
+    Lines effect;
+  };
+  auto click = [](QPushButton* TForm4::*button) {
+    return [button](TForm4& form) { QTest::mouseClick(form.*button, Qt::LeftButton); };
+  };
+  const std::vector<Wire> wires = {
+      {"Button1 追加", click(&TForm4::Button1), {"pairs /v=V /u=U " + folder + "=W"}},
+      {"Button3 削除", click(&TForm4::Button3), {"pairs /u=U", "chosen -1 -1"}},
+      {"Button2 閉じる", click(&TForm4::Button2), {"closed"}},
+      {"ListBox1 click", [](TForm4& form) { Click(form.ListBox1, 1); }, {"chosen 1 1"}},
+      {"ListBox2 click", [](TForm4& form) { Click(form.ListBox2, 1); }, {"chosen 1 1"}},
+      {"ListBox1 double-click",
+       [](TForm4& form) {
+         Mouse(form.ListBox1, 0,
+               {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                QEvent::MouseButtonRelease});
+       },
+       {"message /v"}},
+  };
+  auto pairs = [](TForm4& form) {
+    std::string text = "pairs";
+    for (int i = 0; i < form.ListBox1->Count(); ++i)
+      text += " " + form.ListBox1->Item(i) + "=" + form.ListBox2->Item(i);
+    return text;
+  };
+  auto chosen = [](TForm4& form) {
+    return "chosen " + std::to_string(form.ListBox1->ItemIndex()) + " " +
+           std::to_string(form.ListBox2->ItemIndex());
+  };
+  for (const Wire& wire : wires) {
+    SCOPED_TRACE(wire.name);
+    FixedFolderCount = 2;
+    WriteIni(Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2", "/v", "/u",
+                   "[Name]", "/v=V", "/u=U"}));
+    TForm4 form;
+    form.show();
+    QApplication::processEvents();
+    Click(form.ListBox1, 0);
+    form.Edit1->setText(QString::fromStdString(folder));
+    form.Edit2->setText("W");
+    const std::string pairsBefore = pairs(form);
+    const std::string chosenBefore = chosen(form);
+    boxes_.Clear();
+
+    wire.fire(form);
+    Lines effect;
+    if (pairs(form) != pairsBefore) effect.push_back(pairs(form));
+    if (chosen(form) != chosenBefore) effect.push_back(chosen(form));
+    for (const std::string& message : boxes_.Messages()) effect.push_back("message " + message);
+    if (!form.isVisible()) effect.push_back("closed");
+    EXPECT_EQ(effect, wire.effect);
+  }
 }
 
 }  // namespace
