@@ -218,15 +218,28 @@ class FolderReadAhead {
   // How many folders were handed over and not taken back yet: the first
   // that many of the walk's queue.
   size_t Handed() const { return slots_.size(); }
-  bool HasRoom() const { return slots_.size() < window_; }
+  // Whether to hand over more: the window is half empty. Handing over in
+  // runs keeps the lock and the wake-ups few.
+  bool WantsMore() const { return slots_.size() <= window_ / 2; }
+  size_t Window() const { return window_; }
 
-  void Hand(const std::string& folder) {
+  // Hands over the folders, in queue order, and clears the list.
+  void Hand(std::vector<std::string>& folders) {
+    size_t wake;
     {
       const std::lock_guard lock(mutex_);
-      slots_.emplace_back();
-      slots_.back().folder = folder;
+      for (std::string& folder : folders) {
+        slots_.emplace_back();
+        slots_.back().folder = std::move(folder);
+      }
+      wake = std::min(idleReaders_, folders.size());
     }
-    wakeReaders_.notify_one();
+    folders.clear();
+    if (wake == 1) {
+      wakeReaders_.notify_one();
+    } else if (wake > 1) {
+      wakeReaders_.notify_all();
+    }
   }
 
   // Waits for the listing of the first folder handed over and takes it:
@@ -234,7 +247,11 @@ class FolderReadAhead {
   // not be opened.
   bool Take(std::vector<ListedEntry>& entries) {
     std::unique_lock lock(mutex_);
-    readDone_.wait(lock, [this] { return slots_.front().done; });
+    if (!slots_.front().done) {
+      takerWaits_ = true;
+      readDone_.wait(lock, [this] { return slots_.front().done; });
+      takerWaits_ = false;
+    }
     Slot& slot = slots_.front();
     const std::exception_ptr error = slot.error;
     const bool opened = slot.opened;
@@ -258,7 +275,11 @@ class FolderReadAhead {
     platform::DirReader reader;
     std::unique_lock lock(mutex_);
     for (;;) {
-      wakeReaders_.wait(lock, [this] { return stopping_ || next_ < slots_.size(); });
+      while (!stopping_ && next_ == slots_.size()) {
+        ++idleReaders_;
+        wakeReaders_.wait(lock);
+        --idleReaders_;
+      }
       if (stopping_) return;
       // A deque keeps its elements in place as others join or leave its
       // ends, and the walk leaves this one alone until it is done.
@@ -277,7 +298,7 @@ class FolderReadAhead {
       reader.Close();
       lock.lock();
       slot.done = true;
-      readDone_.notify_one();
+      if (takerWaits_ && &slot == &slots_.front()) readDone_.notify_one();
     }
   }
 
@@ -287,6 +308,8 @@ class FolderReadAhead {
   std::condition_variable readDone_;     // a folder's listing is complete
   std::deque<Slot> slots_;               // handed over, in queue order
   size_t next_ = 0;                      // the first slot no reader has taken
+  size_t idleReaders_ = 0;               // readers waiting for a folder
+  bool takerWaits_ = false;              // the walk waits for the first slot
   bool stopping_ = false;
   std::atomic<bool> cancel_{false};  // stopping_, read without the lock
   std::vector<std::thread> readers_;
@@ -377,9 +400,13 @@ bool TSearchDir::Search() {
     FolderReadAhead readAhead(ReadAheadThreads);
     if (readAhead.Started()) {
       std::vector<ListedEntry> listed;
+      std::vector<std::string> toHand;
       while (!Queue.empty()) {
-        while (readAhead.Handed() < Queue.size() && readAhead.HasRoom())
-          readAhead.Hand(WithSeparator(Queue[readAhead.Handed()].Folder));
+        if (readAhead.WantsMore()) {
+          for (size_t i = readAhead.Handed(); i < Queue.size() && i < readAhead.Window(); ++i)
+            toHand.push_back(WithSeparator(Queue[i].Folder));
+          readAhead.Hand(toHand);
+        }
         const std::string folder = WithSeparator(std::move(Queue.front().Folder));
         const size_t parentNode = Queue.front().Node;
         Queue.pop_front();
