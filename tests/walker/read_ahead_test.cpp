@@ -4,6 +4,8 @@
 // (names, data, order) and the same outcome, and leave nothing open.
 //
 // The tree is random: the seed is printed, and VISTRUNE_TEST_SEED repeats it.
+// (No <chrono> here: its unit names do not compile to code page 932; the
+// sleep below needs only what <thread> declares.)
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -17,7 +19,6 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <random>
