@@ -15,6 +15,7 @@
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
 #include "library/folder_paths.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings_window/Unit4.h"
@@ -311,9 +312,12 @@ void TForm1::MergeWalked() {
     const auto equalFixed =
         std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
     const auto after = std::upper_bound(items.begin(), items.end(), entry, CaselessLess);
+    // A copy made here, on the window's thread: the list's strings then lie
+    // together in its memory, and what the walk's thread allocated can all
+    // go back to the system when the walk ends.
     rows.emplace_back(
         static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)),
-        std::move(entry));
+        std::string(entry));
   }
   if (listStyle) {
     ListBox2->InsertMany(std::move(rows));
@@ -333,6 +337,9 @@ void TForm1::EndWalk() {
   walkTimer_->stop();
   walking_ = false;
   MergeWalked();
+  // The walk's transient memory (queue, listings read ahead, entries handed
+  // over) is free now; without this the process would keep it resident.
+  platform::ReturnFreeMemory();
   Label1->setText(labelCaption_);
   Label1->adjustSize();
   unsetCursor();
