@@ -192,7 +192,7 @@ void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
 // reads under way and waits for their threads.
 class FolderReadAhead {
  public:
-  explicit FolderReadAhead(unsigned threads) : window_(16 * size_t{threads}) {
+  explicit FolderReadAhead(unsigned threads) : window_(std::max(size_t{64}, 4 * size_t{threads})) {
     try {
       for (unsigned i = 0; i < threads; ++i) readers_.emplace_back([this] { ReadFolders(); });
     } catch (const std::system_error&) {
@@ -323,7 +323,7 @@ unsigned DefaultReadAheadThreads() {
 #ifdef VISTRUNE_NO_WALK_THREADS
   return 0;
 #else
-  return std::clamp(2 * std::thread::hardware_concurrency(), 2u, 8u);
+  return std::clamp(8 * std::thread::hardware_concurrency(), 8u, 16u);
 #endif
 }
 

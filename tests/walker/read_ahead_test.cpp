@@ -136,7 +136,7 @@ std::string CompareWalks(const std::string& base) {
   std::string differences;
   for (const Behaviour& b : behaviours) {
     const std::string plain = Walk(base, 0, b);
-    for (unsigned threads : {1u, 2u, 8u}) {
+    for (unsigned threads : {1u, 2u, 16u}) {
       const std::string readAhead = Walk(base, threads, b);
       if (readAhead != plain)
         differences += std::string(b.what) + ", " + std::to_string(threads) + " threads:\n" +
@@ -148,7 +148,7 @@ std::string CompareWalks(const std::string& base) {
 
 TEST(ReadAhead, DefaultIsAtLeastTwoThreadsAndBounded) {
   EXPECT_GE(DefaultReadAheadThreads(), 2u);
-  EXPECT_LE(DefaultReadAheadThreads(), 8u);
+  EXPECT_LE(DefaultReadAheadThreads(), 16u);
   EXPECT_EQ(TSearchDir().ReadAheadThreads, DefaultReadAheadThreads());
 }
 
