@@ -250,12 +250,14 @@ void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchF
     Continue = false;
     return;
   }
+  bool first;
   {
     const std::lock_guard lock(walkMutex_);
     if (listed) walked_.push_back(std::move(entry));
+    first = !reported_;
     reported_ = true;
   }
-  firstReport_.notify_one();
+  if (first) firstReport_.notify_one();
 }
 
 void TForm1::StartWalk() {
