@@ -1,5 +1,6 @@
 // What the benchmarks share: the generated tree of 100 000 folders that
-// looks like a video library, running `find` on it, and timing.
+// looks like a video library, running `find` and other tools on it, cold
+// caches, and timing.
 //
 // The tree (generated once, reused while its marker file matches): 10 series
 // x 100 seasons x 99 episodes = 100 010 folders below ROOT, and in every
@@ -100,22 +101,60 @@ inline void GenerateTree(const std::string& root) {
   std::printf("generated %ld folders and %ld files in %.1f s\n", kFolders, files, seconds);
 }
 
-inline void RunFind(const std::string& root, const char* output) {
+// Runs args[0], looked up in PATH, with its standard output going to
+// output; exits when it cannot be run or fails.
+inline void RunTool(std::vector<std::string> args, const char* output) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output, O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
-  std::string findName = "find", typeOpt = "-type", typeArg = "d";
-  std::string rootArg = root;
-  char* argv[] = {findName.data(), rootArg.data(), typeOpt.data(), typeArg.data(), nullptr};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   pid_t pid;
-  if (posix_spawnp(&pid, "find", &actions, nullptr, argv, environ) != 0) Die("spawn find");
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    Die("spawn " + args[0]);
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "find failed\n");
+    std::fprintf(stderr, "%s failed\n", args[0].c_str());
     std::exit(1);
   }
+}
+
+inline void RunFind(const std::string& root, const char* output) {
+  RunTool({"find", root, "-type", "d"}, output);
+}
+
+// Whether a program of that name is in PATH.
+inline bool HaveTool(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    if (access((dirs.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Writes dirty pages out and drops the page cache, dentries and inodes, so
+// that the next run reads the disk. False where the system does not allow
+// it (not root, or /proc/sys read-only).
+inline bool DropCaches() {
+  sync();
+  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool dropped = write(fd, "3", 1) == 1;
+  close(fd);
+  return dropped;
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 inline long CountFindLines(const std::string& root) {

@@ -1,8 +1,18 @@
 #include "folder_walker/SearchFile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <utility>
 #include <vector>
+
+#ifndef VISTRUNE_NO_WALK_THREADS
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#endif
 
 #include "platform/dir_reader.h"
 #include "platform/paths.h"
@@ -105,6 +115,8 @@ void FillSearchFileData(const char* name, size_t length, const platform::EntryDe
   if (!entry.shortName.empty())
     AssignName(data.ShortName, entry.shortName.data(), entry.shortName.size(), kMaxShortName);
   data.Size = static_cast<int64_t>((static_cast<uint64_t>(entry.sizeHigh) << 32) | entry.sizeLow);
+  // A time stamp that does not convert keeps 0, not the previous entry's.
+  data.CreationTime = data.LastWriteTime = data.LastAccessTime = 0;
   data.CreationTimeValid = false;
   if (entry.creationTimeValid)
     FileTimeToDateTime(entry.creationTime, data.CreationTimeValid, data.CreationTime);
@@ -133,7 +145,187 @@ bool IsOnPath(const std::vector<FolderNode>& nodes, size_t node,
   return false;
 }
 
+// A folder of the queue as it is listed and as its sub-folders' names begin:
+// ending in the separator (step 9.2). Its length decides whether the system
+// takes the path.
+std::string WithSeparator(std::string folder) {
+  if (!platform::EndsWithDelimiter(folder)) folder += platform::kPathDelimiter;
+  return folder;
+}
+
+// One sub-folder entry of a folder, as the walk reports it.
+struct ListedEntry {
+  std::string name;  // the entry's own name
+  TSearchFileData data;
+  platform::FileIdentity identity;
+  // A symbolic link whose target was stat'ed: entered only when the target
+  // is not on the path from the start folder down to it.
+  bool guardedLink = false;
+};
+
+// The reader's current entry, a sub-folder, to entry.
+void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
+  entry.name.assign(reader.Name(), reader.NameLength());
+  platform::EntryDetails details;
+  if (reader.Details(details)) {
+    FillSearchFileData(reader.Name(), reader.NameLength(), details, entry.data);
+    entry.identity = details.identity;
+    entry.guardedLink = reader.IsLink();
+  } else {
+    // The entry went away between listing and stat: report what the
+    // listing said.
+    entry.data = TSearchFileData{};
+    FillNames(reader.Name(), reader.NameLength(), entry.data);
+    FillAttributes(reader.Attributes(), entry.data);
+    entry.identity = {};
+    entry.guardedLink = false;
+  }
+}
+
+#ifndef VISTRUNE_NO_WALK_THREADS
+
+// Reads the folders of the walk's queue ahead, in queue order, on a few
+// threads. The walk hands over each folder as it joins the front part of the
+// queue and takes the listings back in the same order. At most a window of
+// folders is handed over and not taken back, which bounds the memory the
+// listings hold. Destroying it drops what is not read yet, cuts short the
+// reads under way and waits for their threads.
+class FolderReadAhead {
+ public:
+  explicit FolderReadAhead(unsigned threads) : window_(std::max(size_t{64}, 4 * size_t{threads})) {
+    try {
+      for (unsigned i = 0; i < threads; ++i) readers_.emplace_back([this] { ReadFolders(); });
+    } catch (const std::system_error&) {
+      // Fewer threads than asked for; with none, Started() is false.
+    }
+  }
+
+  ~FolderReadAhead() {
+    cancel_.store(true, std::memory_order_relaxed);
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wakeReaders_.notify_all();
+    for (std::thread& reader : readers_) reader.join();
+  }
+
+  FolderReadAhead(const FolderReadAhead&) = delete;
+  FolderReadAhead& operator=(const FolderReadAhead&) = delete;
+
+  bool Started() const { return !readers_.empty(); }
+
+  // How many folders were handed over and not taken back yet: the first
+  // that many of the walk's queue.
+  size_t Handed() const { return slots_.size(); }
+  // Whether to hand over more: the window is half empty. Handing over in
+  // runs keeps the lock and the wake-ups few.
+  bool WantsMore() const { return slots_.size() <= window_ / 2; }
+  size_t Window() const { return window_; }
+
+  // Hands over the folders, in queue order, and clears the list.
+  void Hand(std::vector<std::string>& folders) {
+    size_t wake;
+    {
+      const std::lock_guard lock(mutex_);
+      for (std::string& folder : folders) {
+        slots_.emplace_back();
+        slots_.back().folder = std::move(folder);
+      }
+      wake = std::min(idleReaders_, folders.size());
+    }
+    folders.clear();
+    if (wake == 1) {
+      wakeReaders_.notify_one();
+    } else if (wake > 1) {
+      wakeReaders_.notify_all();
+    }
+  }
+
+  // Waits for the listing of the first folder handed over and takes it:
+  // its sub-folder entries in the platform's order, or false when it could
+  // not be opened.
+  bool Take(std::vector<ListedEntry>& entries) {
+    std::unique_lock lock(mutex_);
+    if (!slots_.front().done) {
+      takerWaits_ = true;
+      readDone_.wait(lock, [this] { return slots_.front().done; });
+      takerWaits_ = false;
+    }
+    Slot& slot = slots_.front();
+    const std::exception_ptr error = slot.error;
+    const bool opened = slot.opened;
+    entries = std::move(slot.entries);
+    slots_.pop_front();
+    --next_;
+    if (error) std::rethrow_exception(error);
+    return opened;
+  }
+
+ private:
+  struct Slot {
+    std::string folder;
+    bool opened = false;
+    std::vector<ListedEntry> entries;
+    std::exception_ptr error;  // what reading raised (memory ran out)
+    bool done = false;
+  };
+
+  void ReadFolders() {
+    platform::DirReader reader;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      while (!stopping_ && next_ == slots_.size()) {
+        ++idleReaders_;
+        wakeReaders_.wait(lock);
+        --idleReaders_;
+      }
+      if (stopping_) return;
+      // A deque keeps its elements in place as others join or leave its
+      // ends, and the walk leaves this one alone until it is done.
+      Slot& slot = slots_[next_++];
+      lock.unlock();
+      try {
+        slot.opened = reader.Open(slot.folder);
+        while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
+          if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
+          slot.entries.emplace_back();
+          ReadEntry(reader, slot.entries.back());
+        }
+      } catch (...) {
+        slot.error = std::current_exception();
+      }
+      reader.Close();
+      lock.lock();
+      slot.done = true;
+      if (takerWaits_ && &slot == &slots_.front()) readDone_.notify_one();
+    }
+  }
+
+  const size_t window_;
+  std::mutex mutex_;
+  std::condition_variable wakeReaders_;  // a folder was handed over, or stop
+  std::condition_variable readDone_;     // a folder's listing is complete
+  std::deque<Slot> slots_;               // handed over, in queue order
+  size_t next_ = 0;                      // the first slot no reader has taken
+  size_t idleReaders_ = 0;               // readers waiting for a folder
+  bool takerWaits_ = false;              // the walk waits for the first slot
+  bool stopping_ = false;
+  std::atomic<bool> cancel_{false};  // stopping_, read without the lock
+  std::vector<std::thread> readers_;
+};
+
+#endif
+
 }  // namespace
+
+unsigned DefaultReadAheadThreads() {
+#ifdef VISTRUNE_NO_WALK_THREADS
+  return 0;
+#else
+  return std::clamp(8 * std::thread::hardware_concurrency(), 8u, 16u);
+#endif
+}
 
 void TSearchDir::DoFind(const std::string& Name, const TSearchFileData& Data, bool& IgnoreSubDir,
                         bool& Continue) {
@@ -182,45 +374,68 @@ bool TSearchDir::Search() {
     if (!IgnoreSubDir) Queue.push_back({start, 0});
   }
 
-  // Step 9. One reader, so at most one directory is open; its destructor
-  // closes it when a handler's exception leaves Search.
+  // One sub-folder entry of folder reported; false when the handler
+  // stopped the walk.
+  auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry) {
+    std::string name;
+    name.reserve(folder.size() + entry.name.size());
+    name.append(folder).append(entry.name);
+    const bool enter = !entry.guardedLink || !IsOnPath(nodes, parentNode, entry.identity);
+    bool IgnoreSubDir = false;
+    DoFind(name, entry.data, IgnoreSubDir, Continue);
+    if (!Continue) return false;
+    if (!IgnoreSubDir && enter) {
+      nodes.push_back({entry.identity, parentNode});
+      Queue.push_back({std::move(name), nodes.size() - 1});
+    }
+    return true;
+  };
+
+  // Step 9, the folders read ahead: the front of the queue is handed to the
+  // readers as it forms, and each folder's listing is taken back when its
+  // turn comes. On the way out (end, stop, exception) the readers are cut
+  // short and waited for; what they read and was not taken is dropped.
+#ifndef VISTRUNE_NO_WALK_THREADS
+  if (ReadAheadThreads > 0) {
+    FolderReadAhead readAhead(ReadAheadThreads);
+    if (readAhead.Started()) {
+      std::vector<ListedEntry> listed;
+      std::vector<std::string> toHand;
+      while (!Queue.empty()) {
+        if (readAhead.WantsMore()) {
+          for (size_t i = readAhead.Handed(); i < Queue.size() && i < readAhead.Window(); ++i)
+            toHand.push_back(WithSeparator(Queue[i].Folder));
+          readAhead.Hand(toHand);
+        }
+        const std::string folder = WithSeparator(std::move(Queue.front().Folder));
+        const size_t parentNode = Queue.front().Node;
+        Queue.pop_front();
+        if (!readAhead.Take(listed)) continue;  // gone, denied, too long: no entries
+        for (const ListedEntry& entry : listed) {
+          if (!report(folder, parentNode, entry)) return false;  // step 11
+        }
+      }
+      return true;  // step 10
+    }
+  }
+#endif
+
+  // Step 9, each folder read when its turn comes. One reader, so at most one
+  // directory is open; its destructor closes it when a handler's exception
+  // leaves Search.
   platform::DirReader reader;
   std::string folder;
-  TSearchFileData data;
+  ListedEntry entry;
   while (!Queue.empty()) {
-    folder = std::move(Queue.front().Folder);
+    folder = WithSeparator(std::move(Queue.front().Folder));
     const size_t parentNode = Queue.front().Node;
     Queue.pop_front();
-    if (!platform::EndsWithDelimiter(folder)) folder += platform::kPathDelimiter;
     if (!reader.Open(folder)) continue;  // gone, denied, too long: no entries
 
     while (reader.Next()) {
       if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
-      std::string name;
-      name.reserve(folder.size() + reader.NameLength());
-      name.append(folder).append(reader.Name(), reader.NameLength());
-
-      platform::EntryDetails entry;
-      bool enter = true;
-      if (reader.Details(entry)) {
-        FillSearchFileData(reader.Name(), reader.NameLength(), entry, data);
-        if (reader.IsLink() && IsOnPath(nodes, parentNode, entry.identity)) enter = false;
-      } else {
-        // The entry went away between listing and stat: report what the
-        // listing said.
-        data = TSearchFileData{};
-        FillNames(reader.Name(), reader.NameLength(), data);
-        FillAttributes(reader.Attributes(), data);
-        entry.identity = {};
-      }
-
-      bool IgnoreSubDir = false;
-      DoFind(name, data, IgnoreSubDir, Continue);
-      if (!Continue) return false;  // step 11: reader and busy flag released
-      if (!IgnoreSubDir && enter) {
-        nodes.push_back({entry.identity, parentNode});
-        Queue.push_back({std::move(name), nodes.size() - 1});
-      }
+      ReadEntry(reader, entry);
+      if (!report(folder, parentNode, entry)) return false;  // step 11
     }
     reader.Close();
   }

@@ -4,13 +4,16 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
+#include <system_error>
 
 #include "config/config.h"
 #include "config/schema.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
 #include "library/folder_paths.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings_window/Unit4.h"
@@ -35,6 +38,9 @@ constexpr int kClientHeight = 198;
 // Where the window opens when the configuration file names no position.
 constexpr int kDesignLeft = 218;
 constexpr int kDesignTop = 249;
+
+// How often the folders the walk found join the list while it runs.
+constexpr int kWalkBatchMilliseconds = 100;
 
 }  // namespace
 
@@ -70,6 +76,7 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   // rises until it ends where the list begins.
   Label1->adjustSize();
   Label1->move(Label1->x(), std::min(Label1->y(), ListBox2->y() - Label1->height()));
+  labelCaption_ = Label1->text();
   Button1->setFont(WindowFont(13));
   QPalette blue = Button1->palette();
   blue.setColor(QPalette::ButtonText, Qt::blue);
@@ -92,11 +99,17 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
                              const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
     SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
   };
+  walkTimer_ = new QTimer(this);
+  walkTimer_->setInterval(kWalkBatchMilliseconds);
+  connect(walkTimer_, &QTimer::timeout, this, Guarded(this, &TForm1::MergeWalked));
   ConnectHandlers();
   Guard([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  StopWalk();
+  if (walkThread_.joinable()) walkThread_.join();
+}
 
 void TForm1::ConnectHandlers() {
   // Every handler runs inside the one guard that shows what it raises.
@@ -137,13 +150,11 @@ void TForm1::FormCreate() {
   move(ReadConfigInteger(schema::kFormSection, schema::kLeftKey, Left()), Top());
   move(Left(), ReadConfigInteger(schema::kFormSection, schema::kTopKey, Top()));
 
-  // The walk reports up to hundreds of thousands of folders; the list takes
-  // them all at once and sorts them once.
-  ListBox2->BeginUpdate();
+  // The walk goes on while the window is in use; this returns once the
+  // program folder's own entry is listed.
   windowsDirectory_ = WindowsDirectory();
   SearchDir1.BaseDir = AppPath;
-  SearchDir1.Search();
-  ListBox2->EndUpdate();
+  StartWalk();
 
   FixedFolderCount = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
@@ -156,7 +167,7 @@ void TForm1::FormCreate() {
       for (int64_t i = schema::kFirstPathLine;
            i < int64_t{FixedFolderCount} + schema::kFirstPathLine; ++i) {
         const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
-        ListBox2->Add(ReadConfigString(schema::kNameSection, path, path));
+        AddFixedFolder(ReadConfigString(schema::kNameSection, path, path));
       }
     } catch (...) {
       ListBox2->EndUpdate();
@@ -179,18 +190,144 @@ void TForm1::FormCreate() {
   ListBox2->SetHorizontalExtent(extent);
 }
 
+void TForm1::AddFixedFolder(const std::string& displayName) {
+  ListBox2->Add(displayName);
+  fixedNames_.insert(
+      std::upper_bound(fixedNames_.begin(), fixedNames_.end(), displayName, CaselessLess),
+      displayName);
+}
+
+// Runs on the walk's thread: it touches no widget, only the entries it
+// hands over. HomeFolderName is set by the first report, before the
+// window's thread, which waits for that report, reads it.
 void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
-                            bool& IgnoreSubDir, bool&) {
+                            bool& IgnoreSubDir, bool& Continue) {
   IgnoreSubDir = Name == windowsDirectory_;
+  std::string entry;
+  bool listed = true;
   if (Name != AppPath) {
-    std::string relative = Name;
-    const size_t at = relative.find(AppPath);
-    if (at != std::string::npos) relative.erase(at, AppPath.size());
-    ListBox2->Add(relative);
+    if (BeforeWalkReport) BeforeWalkReport();
+    entry = Name;
+    const size_t at = entry.find(AppPath);
+    if (at != std::string::npos) entry.erase(at, AppPath.size());
   } else if (platform::EndsWithDelimiter(Name)) {
     HomeFolderName = HomeFolderNameOf(Name);
-    ListBox2->Add(HomeFolderName);
+    entry = HomeFolderName;
+  } else {
+    listed = false;
   }
+  // The window is closing or the program ending: the walk ends here.
+  if (stopWalk_.load()) {
+    Continue = false;
+    return;
+  }
+  bool first;
+  {
+    const std::lock_guard lock(walkMutex_);
+    if (listed) walked_.push_back(std::move(entry));
+    first = !reported_;
+    reported_ = true;
+  }
+  if (first) firstReport_.notify_one();
+}
+
+void TForm1::StartWalk() {
+  walking_ = true;
+  try {
+    walkThread_ = std::thread([this] { RunWalk(); });
+  } catch (const std::system_error&) {
+    RunWalk();  // no thread to be had: the walk runs to its end first
+  }
+  {
+    std::unique_lock lock(walkMutex_);
+    firstReport_.wait(lock, [this] { return reported_; });
+  }
+  MergeWalked();
+  setCursor(Qt::BusyCursor);
+  walkTimer_->start();
+}
+
+void TForm1::RunWalk() {
+  std::exception_ptr error;
+  try {
+    SearchDir1.Search();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  {
+    const std::lock_guard lock(walkMutex_);
+    walkError_ = error;
+    reported_ = true;
+  }
+  firstReport_.notify_one();
+  QMetaObject::invokeMethod(this, Guarded(this, &TForm1::EndWalk), Qt::QueuedConnection);
+}
+
+void TForm1::MergeWalked() {
+  std::vector<std::string> batch;
+  {
+    const std::lock_guard lock(walkMutex_);
+    batch.swap(walked_);
+  }
+  if (batch.empty()) return;
+  walkedListed_ += static_cast<int>(batch.size());
+  // The list that holds the folders now, in either style, is sorted. A
+  // walked entry goes after the entries equal to it but for letter case
+  // that the walk found earlier and before the fixed folders' (which join
+  // after the walk's in the order the list would have without batches).
+  std::stable_sort(batch.begin(), batch.end(), CaselessLess);
+  const bool listStyle = InListStyle();
+  const std::vector<std::string>& items =
+      listStyle ? ListBox2->Items() : ComboBox1->Model().Items();
+  std::vector<std::pair<int, std::string>> rows;
+  rows.reserve(batch.size());
+  for (std::string& entry : batch) {
+    const auto equalFixed =
+        std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
+    const auto after = std::upper_bound(items.begin(), items.end(), entry, CaselessLess);
+    // A copy made here, on the window's thread: the list's strings then lie
+    // together in its memory, and what the walk's thread allocated can all
+    // go back to the system when the walk ends.
+    rows.emplace_back(
+        static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)),
+        std::string(entry));
+  }
+  if (listStyle) {
+    ListBox2->InsertMany(std::move(rows));
+  } else {
+    ComboBox1->Model().InsertMany(std::move(rows));
+  }
+  if (walking_) ShowWalkProgress();
+}
+
+void TForm1::ShowWalkProgress() {
+  Label1->setText(QStringLiteral("%1 (%2)").arg(labelCaption_).arg(walkedListed_));
+  Label1->adjustSize();
+}
+
+void TForm1::EndWalk() {
+  if (walkThread_.joinable()) walkThread_.join();
+  walkTimer_->stop();
+  walking_ = false;
+  MergeWalked();
+  // The walk's transient memory (queue, listings read ahead, entries handed
+  // over) is free now; without this the process would keep it resident.
+  platform::ReturnFreeMemory();
+  Label1->setText(labelCaption_);
+  Label1->adjustSize();
+  unsetCursor();
+  emit FolderListComplete();
+  std::exception_ptr error;
+  {
+    const std::lock_guard lock(walkMutex_);
+    std::swap(error, walkError_);
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+void TForm1::StopWalk() {
+  // The walk stops at its next folder; what it listed so far stays.
+  stopWalk_ = true;
 }
 
 void TForm1::FormClose() {
@@ -208,11 +345,13 @@ void TForm1::FormClose() {
 void TForm1::Exit1Click() {
   // Ends the message loop without closing the window, so nothing is saved.
   exiting_ = true;
+  StopWalk();
   QCoreApplication::exit(0);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (exiting_ || Guard([this] { FormClose(); })) {
+    StopWalk();
     event->accept();
   } else {
     event->ignore();

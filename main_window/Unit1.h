@@ -4,8 +4,15 @@
 
 #include <QMenu>
 #include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "folder_walker/SearchFile.h"
 #include "library/shared_state.h"
@@ -15,6 +22,7 @@
 class QAction;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace Ui {
 class TForm1;
@@ -25,8 +33,11 @@ class TForm1 : public QWidget {
 
  public:
   // Builds the window and runs the start-up sequence. executablePath is where
-  // the running program lives; the program folder is taken from it.
+  // the running program lives; the program folder is taken from it. The walk
+  // of the program folder goes on after this returns (see Walking).
   explicit TForm1(const std::string& executablePath, QWidget* parent = nullptr);
+  // Ends a walk still running (promptly: it stops at its next folder) and
+  // waits for its thread.
   ~TForm1() override;
 
   // The controls, by the names the handlers use.
@@ -47,10 +58,12 @@ class TForm1 : public QWidget {
   QAction* Exit1;        // 終了: end the program without saving
   vistrune::TSearchDir SearchDir1;  // walks the program folder at start-up
 
-  // Start-up and shutdown.
-  // Start-up: position, folder walk, fixed folders, style.
+  // Start-up and shutdown. The walk runs on a thread of its own while the
+  // window is in use: SearchDir1Find runs there and collects the entries,
+  // which join the folder list in batches on the window's thread.
   void FormCreate();
-  // Each folder the walk reports: adds its entry to the folder list.
+  // Each folder the walk reports, on the walk thread: keeps its entry for the
+  // folder list.
   void SearchDir1Find(vistrune::TSearchDir* Sender, const std::string& Name,
                       const vistrune::TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue);
   // Closing the window: saves its position and style.
@@ -100,6 +113,17 @@ class TForm1 : public QWidget {
   int Left() const;
   int Top() const;
 
+  // Whether the start-up walk is still adding folders to the list.
+  bool Walking() const { return walking_; }
+
+  // Test seam: when set, runs on the walk's thread before each folder below
+  // the program folder is reported, so that a test can hold the walk back.
+  static inline std::function<void()> BeforeWalkReport;
+
+ signals:
+  // The start-up walk has ended and the folder list holds all it found.
+  void FolderListComplete();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -110,11 +134,35 @@ class TForm1 : public QWidget {
   // for; false (after the message) when list style has nothing selected.
   bool ChosenFolder(std::string& folder);
   void SetClientWidth(int width);
+  // The start-up walk: started from FormCreate, its entries merged into
+  // whichever list holds the folders, ended on the window's thread.
+  void StartWalk();
+  void RunWalk();
+  void MergeWalked();
+  void EndWalk();
+  void StopWalk();
+  void ShowWalkProgress();
+  void AddFixedFolder(const std::string& displayName);
 
   std::unique_ptr<Ui::TForm1> ui_;
   std::string executablePath_;
   std::string windowsDirectory_;
   bool exiting_ = false;
+
+  QString labelCaption_;
+  QTimer* walkTimer_;
+  bool walking_ = false;
+  int walkedListed_ = 0;
+  // The fixed folders' display names in the folder list, sorted.
+  std::vector<std::string> fixedNames_;
+  std::thread walkThread_;
+  std::atomic<bool> stopWalk_{false};
+  // Shared with the walk's thread.
+  std::mutex walkMutex_;
+  std::condition_variable firstReport_;
+  bool reported_ = false;            // the first report (or the end) has come
+  std::vector<std::string> walked_;  // entries found and not listed yet
+  std::exception_ptr walkError_;     // what ended the walk, if it raised
 };
 
 extern TForm1* Form1;

@@ -21,6 +21,8 @@ class TComboBox : public QComboBox {
   explicit TComboBox(QWidget* parent = nullptr);
 
   const std::vector<std::string>& Items() const { return model_->Items(); }
+  // The items' model, for changes in bulk that keep the chosen item.
+  ByteStringListModel& Model() { return *model_; }
   void SetItems(std::vector<std::string> items);
 
   // The chosen item's position, or -1 (also while the user's own typing is

@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QString>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vistrune {
@@ -31,6 +32,10 @@ class ByteStringListModel : public QAbstractListModel {
   const std::vector<std::string>& Items() const { return items_; }
   void SetItems(std::vector<std::string> items);
   void Insert(int row, const std::string& item);
+  // Inserts each item before the row it names, a row of the items as they
+  // are (ascending; items naming the same row keep their order), in one
+  // change that keeps the selection and the current item on the same items.
+  void InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems);
   void Remove(int row);
 
  private:
@@ -62,6 +67,8 @@ class TListBox : public QListView {
   void Add(const std::string& item);
   // Adds many items at once, in the order a run of Add calls would give.
   void AddMany(std::vector<std::string> items);
+  // See ByteStringListModel::InsertMany; the selection stays on its item.
+  void InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems);
   void Delete(int index);
   // Between these two, Add only collects; EndUpdate adds what was collected
   // in one piece, so filling a sorted list stays fast for any number of items.

@@ -59,6 +59,13 @@ bool MainWindowTest::IniExists() const {
 }
 
 TForm1& MainWindowTest::Start() {
+  StartWalking();
+  WaitForFolderList();
+  return *form_;
+}
+
+TForm1& MainWindowTest::StartWalking() {
+  form_.reset();
   form_ = std::make_unique<TForm1>(program_ + "vistrune");
   form_->show();
   return *form_;
@@ -67,6 +74,12 @@ TForm1& MainWindowTest::Start() {
 void MainWindowTest::Activate() {
   form_->activateWindow();
   EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+}
+
+void MainWindowTest::WaitForFolderList() {
+  // The end of the walk is an event; the test's time limit covers a walk
+  // that never ends.
+  while (form_->Walking()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 namespace {

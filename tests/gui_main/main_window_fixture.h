@@ -38,8 +38,15 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> IniLines() const;
   bool IniExists() const;
 
-  // Starts the main window in the program folder and shows it.
+  // Starts the main window in the program folder and shows it; returns
+  // once the folder list is complete.
   TForm1& Start();
+  // The same, returning while the walk may still run.
+  TForm1& StartWalking();
+  // Handles events until the folder list is complete.
+  void WaitForFolderList();
+  // Closes (destroys) the window.
+  void EndForm() { form_.reset(); }
   TForm1& Form() { return *form_; }
 
   // Makes the main window the active one, as on the screen, so that the
