@@ -146,7 +146,7 @@ bool IsOnPath(const std::vector<FolderNode>& nodes, size_t node,
 }
 
 // A folder of the queue as it is listed and as its sub-folders' names begin:
-// ending in the separator (step 9.2). Its length decides whether the system
+// ending in the separator. Its length decides whether the system
 // takes the path.
 std::string WithSeparator(std::string folder) {
   if (!platform::EndsWithDelimiter(folder)) folder += platform::kPathDelimiter;
@@ -337,31 +337,31 @@ void TSearchDir::DoFind(const std::string& Name, const TSearchFileData& Data, bo
 }
 
 bool TSearchDir::Search() {
-  // Steps 1-3.
+  // A walk already running, or no handler: nothing is walked.
   if (busy_) return false;
   if (!OnFind) return false;
 
-  // Steps 4-5: the start path, and the existence query (which also gives the
+  // The start path, and whether it exists (which also gives the
   // identity of the start folder for the link-cycle guard).
   std::string start;
   platform::ExpandPath(BaseDir, start);
   platform::EntryDetails startDetails;
   if (start.empty() || !platform::StatPath(start, startDetails)) return false;
 
-  // Step 6: idle again on every way out.
+  // Idle again on every way out.
   struct BusyGuard {
     bool& busy;
     explicit BusyGuard(bool& b) : busy(b) { busy = true; }
     ~BusyGuard() { busy = false; }
   } busyGuard(busy_);
 
-  // Step 7.
+  // A fresh queue, with the start folder as the root of the cycle guard.
   Queue.clear();
   bool Continue = true;
   std::vector<FolderNode> nodes;
   nodes.push_back({startDetails.identity, kNoParent});
 
-  // Step 8: the start folder.
+  // The start folder.
   {
     bool IgnoreSubDir = false;
     TSearchFileData data;
@@ -370,7 +370,7 @@ bool TSearchDir::Search() {
     if (platform::GetPathEntry(start, entryName, entry))
       FillSearchFileData(entryName.data(), entryName.size(), entry, data);
     DoFind(start, data, IgnoreSubDir, Continue);
-    if (!Continue) return false;  // step 11
+    if (!Continue) return false;  // the handler stopped the walk
     if (!IgnoreSubDir) Queue.push_back({start, 0});
   }
 
@@ -391,7 +391,7 @@ bool TSearchDir::Search() {
     return true;
   };
 
-  // Step 9, the folders read ahead: the front of the queue is handed to the
+  // The folders read ahead: the front of the queue is handed to the
   // readers as it forms, and each folder's listing is taken back when its
   // turn comes. On the way out (end, stop, exception) the readers are cut
   // short and waited for; what they read and was not taken is dropped.
@@ -412,15 +412,15 @@ bool TSearchDir::Search() {
         Queue.pop_front();
         if (!readAhead.Take(listed)) continue;  // gone, denied, too long: no entries
         for (const ListedEntry& entry : listed) {
-          if (!report(folder, parentNode, entry)) return false;  // step 11
+          if (!report(folder, parentNode, entry)) return false;  // the handler stopped the walk
         }
       }
-      return true;  // step 10
+      return true;  // the queue ran empty: the whole tree was walked
     }
   }
 #endif
 
-  // Step 9, each folder read when its turn comes. One reader, so at most one
+  // Each folder read when its turn comes. One reader, so at most one
   // directory is open; its destructor closes it when a handler's exception
   // leaves Search.
   platform::DirReader reader;
@@ -435,11 +435,10 @@ bool TSearchDir::Search() {
     while (reader.Next()) {
       if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
       ReadEntry(reader, entry);
-      if (!report(folder, parentNode, entry)) return false;  // step 11
+      if (!report(folder, parentNode, entry)) return false;  // the handler stopped the walk
     }
     reader.Close();
   }
-  // Step 10.
   return true;
 }
 
