@@ -152,10 +152,11 @@ void TForm4::FormClose() {
 }
 
 void TForm4::Button1Click() {
-  const std::string path = ToNarrow(Edit1->text());
-  if (path.empty()) return;
-  const std::string name = ToNarrow(Edit2->text());
-  if (!CanStoreInConfigFile(path) || !CanStoreInConfigFile(name)) {
+  if (Edit1->text().isEmpty()) return;
+  std::string path;
+  std::string name;
+  if (!ToNarrowExactly(Edit1->text(), path) || !ToNarrowExactly(Edit2->text(), name) ||
+      !CanStoreInConfigFile(path) || !CanStoreInConfigFile(name)) {
     ShowMessage(kCannotStore);
     return;
   }

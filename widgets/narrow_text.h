@@ -21,6 +21,15 @@ inline std::string ToNarrow(const QString& text) {
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+// Converts text the user typed to narrow text. False when the narrow
+// encoding cannot hold it exactly: on Windows a character the ANSI code page
+// lacks (Korean, emoji) would become "?" or a near neighbour, which names
+// another folder or another text.
+inline bool ToNarrowExactly(const QString& text, std::string& narrow) {
+  narrow = ToNarrow(text);
+  return ToQString(narrow) == text;
+}
+
 // A Japanese text of the program's own, written in UTF-8 in the sources,
 // in the narrow encoding.
 inline std::string Narrow(std::string_view utf8) {

@@ -7,6 +7,7 @@
 #include <QStyleOptionViewItem>
 
 #include "gui_main/main_window_fixture.h"
+#include "support/platform_setup.h"
 
 namespace vistrune::testing {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(MainWindowTest, RightClickInAListOnlyOpensTheMenu) {
   Click(form.PopupMenu1, form.PopupMenu1->actionGeometry(form.N2).center());
   EXPECT_FALSE(form.PopupMenu1->isVisible());
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].target, Program() + "Anime/a.avi");
+  EXPECT_EQ(opened[0].target, Program() + PlatformPath("Anime/a.avi"));
 }
 
 TEST_F(MainWindowTest, CtrlWithAClickOrSpaceKeepsTheChosenEntry) {
@@ -75,7 +76,7 @@ TEST_F(MainWindowTest, CtrlWithAClickOrSpaceKeepsTheChosenEntry) {
 
   Click(form.Button1);
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].target, Program() + "Anime/a.avi");
+  EXPECT_EQ(opened[0].target, Program() + PlatformPath("Anime/a.avi"));
 }
 
 TEST_F(MainWindowTest, AClickOnTheChosenFolderListsItAgain) {
@@ -155,6 +156,10 @@ int RowHeight(QAbstractItemView* view, int row) {
 }
 
 TEST_F(MainWindowTest, ANameWithALineBreakIsShownOnOneRowAndOpenedAsItIs) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows file names cannot hold line breaks, and the configuration file "
+                  "holds one name per line: no entry can have one there";
+#endif
   const std::string folder = "two\nlines";
   const std::string file = "cr\r\nlf.avi";
   temp.WriteFile("Movies/" + folder + "/" + file, "x");

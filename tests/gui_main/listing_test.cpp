@@ -5,6 +5,9 @@
 #include "config/config.h"
 #include "gui_main/main_window_fixture.h"
 #include "library/folder_paths.h"
+#include "platform/paths.h"
+#include "support/platform_setup.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
 namespace {
@@ -38,7 +41,7 @@ TEST_F(MainWindowTest, FixedFolderWithoutTrailingSeparatorIsListedAndPlayed) {
   form.Button1->click();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].verb, "open");
-  EXPECT_EQ(opened[0].target, clips + "/one.mpg");
+  EXPECT_EQ(opened[0].target, clips + PlatformPath("/one.mpg"));
   EXPECT_EQ(opened[0].workingDirectory, Program());
 }
 
@@ -62,29 +65,29 @@ TEST_F(MainWindowTest, EntriesResolveHomeFirstThenFixedFoldersThenTheWalkedFolde
   form.ListBox2Click();
   EXPECT_EQ(form.ListBox1->Items(), Lines{"fixed.avi"});
 
-  EXPECT_EQ(ResolveFolderPath("", ""), "/");
-  EXPECT_EQ(ResolveFolderPath("Anime", "unused"), fixed + "/");
-  EXPECT_EQ(ResolveFolderPath("x", AppPath + "x"), Program() + "x/");
+  EXPECT_EQ(ResolveFolderPath("", ""), PlatformPath("/"));
+  EXPECT_EQ(ResolveFolderPath("Anime", "unused"), fixed + PlatformPath("/"));
+  EXPECT_EQ(ResolveFolderPath("x", AppPath + "x"), Program() + PlatformPath("x/"));
 }
 
 TEST_F(MainWindowTest, PlayAndOpenTargets) {
   temp.WriteFile("Movies/Anime/2004/clip.avi", "x");
   TForm1& form = Start();
-  form.ListBox2->SetItemIndex(Row(form.ListBox2, "Anime/2004"));
+  form.ListBox2->SetItemIndex(Row(form.ListBox2, PlatformPath("Anime/2004")));
   form.ListBox2Click();
   form.ListBox1->SetItemIndex(0);
   form.N2Click();
   form.N3Click();
   ASSERT_EQ(opened.size(), 2u);
-  EXPECT_EQ(opened[0].target, Program() + "Anime/2004/clip.avi");
+  EXPECT_EQ(opened[0].target, Program() + PlatformPath("Anime/2004/clip.avi"));
   // Opening a walked folder hands over its path relative to the program
   // folder, which is the working directory.
-  EXPECT_EQ(opened[1].target, "Anime/2004/");
+  EXPECT_EQ(opened[1].target, PlatformPath("Anime/2004/"));
   EXPECT_EQ(opened[1].workingDirectory, Program());
 
   form.Button2Click();
   form.ListBox2DblClick();
-  EXPECT_EQ(boxes.Messages(), (Lines{"clip.avi", Program() + "Anime/2004/"}));
+  EXPECT_EQ(boxes.Messages(), (Lines{"clip.avi", Program() + PlatformPath("Anime/2004/")}));
 }
 
 TEST_F(MainWindowTest, MissingSelectionsAskForOneOrFallBackToTheProgramFolder) {
@@ -96,7 +99,8 @@ TEST_F(MainWindowTest, MissingSelectionsAskForOneOrFallBackToTheProgramFolder) {
   form.Button2Click();
   form.ListBox2DblClick();  // says nothing
   form.N3Click();
-  EXPECT_EQ(boxes.Messages(), (Lines{"選択してください", "選択してください", "選択してください"}));
+  const std::string choose = Narrow("選択してください");
+  EXPECT_EQ(boxes.Messages(), (Lines{choose, choose, choose}));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].target, Program());
 
@@ -106,7 +110,7 @@ TEST_F(MainWindowTest, MissingSelectionsAskForOneOrFallBackToTheProgramFolder) {
   form.Refresh1Click();
   EXPECT_EQ(form.ListBox1->Items(), Lines{"a.avi"});
   form.N2Click();
-  EXPECT_EQ(boxes.Messages(), Lines{"選択してください"});
+  EXPECT_EQ(boxes.Messages(), Lines{choose});
   EXPECT_EQ(opened.size(), 1u);
 }
 
@@ -123,7 +127,7 @@ TEST_F(MainWindowTest, ComboStyleListsWhatIsTypedOrChosen) {
   EXPECT_EQ(opened[0].target, Program());
 
   form.ComboBox1->lineEdit()->selectAll();
-  QTest::keyClicks(form.ComboBox1->lineEdit(), "Anime/2004");
+  QTest::keyClicks(form.ComboBox1->lineEdit(), ToQString(PlatformPath("Anime/2004")));
   EXPECT_EQ(form.ListBox1->Items(), Lines{"clip.avi"});
   form.ComboBox1->lineEdit()->clear();
   QTest::keyClicks(form.ComboBox1->lineEdit(), "Anim");
@@ -142,7 +146,12 @@ TEST_F(MainWindowTest, ComboStyleListsWhatIsTypedOrChosen) {
 }
 
 TEST_F(MainWindowTest, HostileNamesReachTheOpenerUnchanged) {
+#ifdef _WIN32
+  // What a Windows file name may hold: no quotes, "|" or line breaks there.
+  const std::string name = "a $(touch x) `id`; b & 'e' -f %PATH%.avi";
+#else
   const std::string name = "a $(touch x) `id`; b | c & \"d\" 'e'\n-f\xff.avi";
+#endif
   temp.WriteFile("Movies/odd/" + name, "x");
   TForm1& form = Start();
   ClickFolder(Row(form.ListBox2, "odd"));
@@ -150,7 +159,7 @@ TEST_F(MainWindowTest, HostileNamesReachTheOpenerUnchanged) {
   form.ListBox1->SetItemIndex(0);
   form.N2Click();
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].target, Program() + "odd/" + name);
+  EXPECT_EQ(opened[0].target, Program() + PlatformPath("odd/") + name);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include "config/config.h"
 #include "platform/encoding.h"
+#include "platform/paths.h"
 #include "platform/shell.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
 
@@ -26,14 +28,15 @@ MainWindowTest::~MainWindowTest() {
 }
 
 void MainWindowTest::SetProgramFolder(const std::string& programFolderName) {
-  program_ = temp.MakeDir(programFolderName) + "/";
+  program_ = temp.MakeDir(programFolderName) + platform::kPathDelimiter;
 }
 
 void MainWindowTest::WriteIni(const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& line : lines) {
     std::string cp932;
-    if (!platform::NarrowToCp932(line, cp932)) ADD_FAILURE() << "not in code page 932: " << line;
+    if (!platform::NarrowToCp932(Narrow(line), cp932))
+      ADD_FAILURE() << "not in code page 932: " << line;
     bytes += cp932 + "\r\n";
   }
   temp.WriteFile(program_.substr(temp.Slash().size()) + "Vistrune.ini", bytes);
@@ -47,7 +50,7 @@ std::vector<std::string> MainWindowTest::IniLines() const {
     const size_t end = text.find("\r\n", start);
     EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
     if (end == std::string::npos) break;
-    lines.push_back(text.substr(start, end - start));
+    lines.push_back(ToQString(text.substr(start, end - start)).toStdString());
     start = end + 2;
   }
   return lines;

@@ -30,7 +30,7 @@ class MainWindowTest : public ::testing::Test {
   // The program folder: a folder named programFolderName inside the
   // temporary folder, holding the executable.
   void SetProgramFolder(const std::string& programFolderName);
-  std::string Program() const { return program_; }  // with a trailing "/"
+  std::string Program() const { return program_; }  // with a trailing separator
 
   // Writes Vistrune.ini from UTF-8 lines, stored as code page 932 with CR LF.
   void WriteIni(const std::vector<std::string>& lines);

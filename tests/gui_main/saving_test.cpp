@@ -1,7 +1,9 @@
 // What closing the main window and the settings window tells the user and
 // saves, when the file or its folder is not as this run left it.
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include "qt_support/while_modal.h"
 #include "settings_window/Unit4.h"
 #include "support/child_output.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
 namespace {
@@ -20,6 +23,11 @@ using Lines = std::vector<std::string>;
 using Folders = std::vector<std::pair<std::string, std::string>>;  // path, display name
 
 TEST_F(MainWindowTest, CloseWithoutAFileInAFolderThatCannotBeWrittenSaysTheKeyedWriteFailed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "It takes a folder where no file may be created: Windows has no permission "
+                  "bits, its read-only attribute does not stop files being created in a folder, "
+                  "and Wine does not enforce access control lists";
+#else
   TForm1& form = Start();
   const std::string folder = Program().substr(0, Program().size() - 1);
   ASSERT_EQ(chmod(temp.Path().c_str(), 0755), 0);
@@ -34,6 +42,7 @@ TEST_F(MainWindowTest, CloseWithoutAFileInAFolderThatCannotBeWrittenSaysTheKeyed
   ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
   EXPECT_EQ(outcome, "open\n" + Program() + "Vistrune.ini に書き込めません.\n");
   EXPECT_FALSE(IniExists());
+#endif
 }
 
 // The whole rewrite's layout for folders, in list style.
@@ -69,7 +78,7 @@ TEST_F(MainWindowTest, SettingsOpenedAgainShowTheFileAsItIsNowAndSaveIt) {
 
   inSettings([&](TForm4& settings) {
     Click(settings.Edit1);
-    QTest::keyClicks(settings.Edit1, QString::fromStdString(b));
+    QTest::keyClicks(settings.Edit1, ToQString(b));
     Click(settings.Edit2);
     QTest::keyClicks(settings.Edit2, "B");
     Click(settings.Button1);

@@ -7,6 +7,8 @@
 
 #include "config/config.h"
 #include "gui_main/main_window_fixture.h"
+#include "support/platform_setup.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
 namespace {
@@ -14,27 +16,29 @@ namespace {
 using Lines = std::vector<std::string>;
 
 TEST_F(MainWindowTest, FolderListHoldsTheTreeSortedWithTheFixedFolders) {
-  temp.MakeDir("Movies/b");
   temp.MakeDir("Movies/A/x");
   temp.MakeDir("Movies/B");
   temp.WriteFile("Movies/not-a-folder.avi", "x");
   const std::string fixed = temp.MakeDir("elsewhere");
-  WriteIni({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2", fixed, "/gone",
-            "[Name]", fixed + "=アニメ", "[Name2]", "アニメ=" + fixed});
+  const std::string other = temp.MakeDir("other");
+  WriteIni({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=3", fixed, "/gone", other,
+            "[Name]", fixed + "=アニメ", other + "=b", "[Name2]", "アニメ=" + fixed, "b=" + other});
   TForm1& form = Start();
 
-  // Letter case is ignored; entries equal but for case keep the walk's order,
-  // which the file system chooses, so they are compared as a pair.
+  // Letter case is ignored; entries equal but for case (a fixed folder's
+  // display name here: Windows' file names ignore case, so b and B cannot
+  // both be folders there) may come in either order, so they are compared
+  // as a pair.
   const auto& items = form.ListBox2->Items();
   ASSERT_EQ(items.size(), 7u);
   EXPECT_EQ(items[0], "/gone");  // no Name key: the path itself
   EXPECT_EQ(items[1], "A");
-  EXPECT_EQ(items[2], "A/x");
+  EXPECT_EQ(items[2], PlatformPath("A/x"));
   EXPECT_TRUE((items[3] == "b" && items[4] == "B") || (items[3] == "B" && items[4] == "b"));
   EXPECT_EQ(items[5], "Movies");
-  EXPECT_EQ(items[6], "アニメ");
+  EXPECT_EQ(items[6], Narrow("アニメ"));
   EXPECT_EQ(HomeFolderName, "Movies");
-  EXPECT_EQ(FixedFolderCount, 2);
+  EXPECT_EQ(FixedFolderCount, 3);
   EXPECT_EQ(AppPath, Program());
   EXPECT_TRUE(form.InListStyle());
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -51,7 +55,7 @@ TEST_F(MainWindowTest, CountBeyondTheLinesShowsTheListErrorAndTheWindowStillOpen
   temp.MakeDir("Movies/A");
   WriteIni({"[Style]", "Style=ComboBox", "[FixedFolder Setting]", "count=3", "/one"});
   TForm1& form = Start();
-  EXPECT_EQ(boxes.Errors(), Lines{"リストのインデックスが範囲を超えています (5)"});
+  EXPECT_EQ(boxes.Errors(), Lines{Narrow("リストのインデックスが範囲を超えています (5)")});
   // The folders found so far are listed; the rest of start-up was skipped,
   // so the window stays in list style.
   EXPECT_EQ(form.ListBox2->Items(), (Lines{"/one", "A", "Movies"}));
@@ -69,7 +73,7 @@ TEST_F(MainWindowTest, NegativeOrHugeCountsReadNoPathLinesOrStopAtTheEnd) {
 
   WriteIni({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2147483647", "/a"});
   Start();
-  EXPECT_EQ(boxes.Errors(), Lines{"リストのインデックスが範囲を超えています (5)"});
+  EXPECT_EQ(boxes.Errors(), Lines{Narrow("リストのインデックスが範囲を超えています (5)")});
 }
 
 TEST_F(MainWindowTest, StartsInComboStyleUnlessLineOneIsTheListStyleLine) {
@@ -143,7 +147,7 @@ TEST_F(MainWindowTest, FailedWriteAtCloseShowsTheErrorAndKeepsTheWindowOpen) {
   TForm1& form = Start();
   EXPECT_FALSE(form.close());
   EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(boxes.Errors(), Lines{ini + " に書き込めません."});
+  EXPECT_EQ(boxes.Errors(), Lines{ini + Narrow(" に書き込めません.")});
   EXPECT_EQ(ReadFileBytes(ini), before);
 
   // Once the file can be written again, closing again saves.

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "gui_main/main_window_fixture.h"
+#include "support/platform_setup.h"
 
 namespace vistrune::testing {
 namespace {
@@ -61,8 +62,8 @@ class WiringTest : public MainWindowTest {
 
 TEST_F(WiringTest, EveryCommandReachesItsOwnHandler) {
   temp.WriteFile("Movies/Anime/a.avi", "x");
-  const std::string clip = Program() + "Anime/a.avi";
-  const std::string added = Program() + "Anime/b.avi";
+  const std::string clip = Program() + PlatformPath("Anime/a.avi");
+  const std::string added = Program() + PlatformPath("Anime/b.avi");
   struct Wire {
     const char* name;
     std::function<void(TForm1&)> fire;
@@ -82,7 +83,7 @@ TEST_F(WiringTest, EveryCommandReachesItsOwnHandler) {
   const std::vector<Wire> wires = {
       {"N2 再生", trigger(&TForm1::N2), {"open " + clip}},
       {"Refresh1 更新", trigger(&TForm1::Refresh1), {"files a.avi b.avi"}},
-      {"N3 エクスプローラで開く", trigger(&TForm1::N3), {"open Anime/"}},
+      {"N3 エクスプローラで開く", trigger(&TForm1::N3), {"open " + PlatformPath("Anime/")}},
       {"N1 再生出来ない時は", trigger(&TForm1::N1), {"window TForm2"}},
       {"N4 設定", trigger(&TForm1::N4), {"window TForm4"}},
       {"About1 バージョン情報", trigger(&TForm1::About1), {"window TAboutBox"}},
@@ -94,7 +95,7 @@ TEST_F(WiringTest, EveryCommandReachesItsOwnHandler) {
       // Its first click lists the folder again.
       {"ListBox2 double-click",
        doubleClick(&TForm1::ListBox2, 0),
-       {"message " + Program() + "Anime/", "files a.avi b.avi"}},
+       {"message " + Program() + PlatformPath("Anime/"), "files a.avi b.avi"}},
   };
   for (const Wire& wire : wires) {
     SCOPED_TRACE(wire.name);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -24,16 +25,18 @@
 #include "qt_support/box_recorder.h"
 #include "qt_support/while_modal.h"
 #include "settings_window/Unit4.h"
+#include "support/platform_setup.h"
 #include "support/temp_dir.h"
+#include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string kNoSuchFolder = "指定されたフォルダは存在しません";
-const std::string kCannotStore = "設定ファイルに保存できない文字が含まれています";
-const std::string kAccessDenied = "ファイルへのアクセスが拒否されました.";
+const std::string kNoSuchFolder = Narrow("指定されたフォルダは存在しません");
+const std::string kCannotStore = Narrow("設定ファイルに保存できない文字が含まれています");
+const std::string kAccessDenied = Narrow("ファイルへのアクセスが拒否されました.");
 constexpr std::string_view kAnimeCp932 = "\x83\x41\x83\x6A\x83\x81";  // アニメ
 
 // The lines joined as the file holds them, each ended by CR LF.
@@ -58,7 +61,7 @@ class SettingsWindowTest : public ::testing::Test {
     FixedFolderCount = 0;
   }
 
-  std::string IniPath() const { return dir_.Path() + "/Vistrune.ini"; }
+  std::string IniPath() const { return dir_.Path() + PlatformPath("/Vistrune.ini"); }
   void WriteIni(const std::string& bytes) const { dir_.WriteFile("Vistrune.ini", bytes); }
   std::string Ini() const { return ReadFileBytes(IniPath()); }
 
@@ -149,7 +152,7 @@ TEST_F(SettingsWindowTest, FoldersArePairedInFileOrderAndAnUntouchedCloseRewrite
   TForm4 form;
   EXPECT_TRUE(form.RadioButton1->isChecked());
   EXPECT_EQ(form.ListBox1->Items(), (Lines{"/v/anime", "/v/clips", "/v/empty"}));
-  EXPECT_EQ(form.ListBox2->Items(), (Lines{"アニメ", "/v/clips", ""}));
+  EXPECT_EQ(form.ListBox2->Items(), (Lines{Narrow("アニメ"), "/v/clips", ""}));
 
   PressClose(form);
   EXPECT_EQ(Ini(),
@@ -170,8 +173,8 @@ TEST_F(SettingsWindowTest, AReadingErrorIsShownAndLeavesOnlyWholePairs) {
   FixedFolderCount = 3;
   WriteIni(Crlf({"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=3", "/a", "/b"}));
   TForm4 form;
-  EXPECT_EQ(boxes_.Errors(), (Lines{"リストのインデックスが範囲を超えています (1)",
-                                    "リストのインデックスが範囲を超えています (6)"}));
+  EXPECT_EQ(boxes_.Errors(), (Lines{Narrow("リストのインデックスが範囲を超えています (1)"),
+                                    Narrow("リストのインデックスが範囲を超えています (6)")}));
   EXPECT_EQ(form.ListBox1->Items(), (Lines{"/a", "/b"}));
   EXPECT_EQ(form.ListBox2->Items(), (Lines{"/a", "/b"}));
 
@@ -187,8 +190,8 @@ TEST_F(SettingsWindowTest, ReopeningShowsExactlyWhatTheLastSuccessfulSaveWrote) 
   WriteIni(kOneFolder);
   {  // more folders than at start-up
     TForm4 form;
-    PressAdd(form, QString::fromStdString(first), "First");
-    PressAdd(form, QString::fromStdString(second), "Second");
+    PressAdd(form, ToQString(first), "First");
+    PressAdd(form, ToQString(second), "Second");
     PressClose(form);
   }
   {  // then fewer
@@ -204,7 +207,7 @@ TEST_F(SettingsWindowTest, ReopeningShowsExactlyWhatTheLastSuccessfulSaveWrote) 
   }
   {  // a save that fails counts for nothing
     TForm4 form;
-    PressAdd(form, QString::fromStdString(first), "First");
+    PressAdd(form, ToQString(first), "First");
     ASSERT_EQ(chmod(IniPath().c_str(), 0444), 0);
     PressClose(form);
   }
@@ -239,7 +242,7 @@ TEST_F(SettingsWindowTest, EveryCloseRequestSavesButEscapeAndEnterElsewhereAreNo
 }
 
 TEST_F(SettingsWindowTest, EnterPressesThePushButtonThatHasTheFocusAndNothingElse) {
-  const QString folder = QString::fromStdString(dir_.MakeDir("videos"));
+  const QString folder = ToQString(dir_.MakeDir("videos"));
   QWidget owner;
   WhileModal([&] { ShowSettingsWindow(&owner); },
              [&](QDialog& dialog) {
@@ -265,7 +268,7 @@ TEST_F(SettingsWindowTest, EnterPressesThePushButtonThatHasTheFocusAndNothingEls
                EXPECT_EQ(form.ListBox1->Count(), 0);
 
                enterOn(form.Button1);  // 追加
-               EXPECT_EQ(form.ListBox1->Items(), Lines{folder.toStdString()});
+               EXPECT_EQ(form.ListBox1->Items(), Lines{ToNarrow(folder)});
                EXPECT_EQ(form.ListBox2->Items(), Lines{"V"});
                Click(form.ListBox1, 0);
                enterOn(form.Button3, Qt::Key_Enter);  // 削除
@@ -323,9 +326,12 @@ TEST_F(SettingsWindowTest, EachShowingIsAFreshInstanceReleasedAfterwards) {
 }
 
 TEST_F(SettingsWindowTest, RefusedAdditionsChangeNothing) {
-  const QString folder = QString::fromStdString(dir_.MakeDir("videos"));
-  const QString file = QString::fromStdString(dir_.WriteFile("clip.avi", ""));
-  const QString korean = QString::fromStdString(dir_.MakeDir("한"));
+  const QString folder = ToQString(dir_.MakeDir("videos"));
+  const QString file = ToQString(dir_.WriteFile("clip.avi", ""));
+  // Made through Qt, which reaches every name the file system holds: code
+  // page 932 has no Korean, so on Windows the program's own calls cannot.
+  const QString korean = ToQString(dir_.Path()) + QDir::separator() + "한";
+  ASSERT_TRUE(QDir().mkdir(korean));
   struct Case {
     QString path;
     QString name;
@@ -353,8 +359,9 @@ TEST_F(SettingsWindowTest, RefusedAdditionsChangeNothing) {
 }
 
 TEST_F(SettingsWindowTest, AddedFoldersKeepTheSelectionAndAreSavedAsTyped) {
-  const std::string folder = dir_.MakeDir("ビデオ");
-  const std::string saved = dir_.Path() + "/\x83\x72\x83\x66\x83\x49";  // in code page 932
+  const std::string folder = dir_.MakeDir(Narrow("ビデオ"));
+  // in code page 932
+  const std::string saved = dir_.Path() + PlatformPath("/\x83\x72\x83\x66\x83\x49");
   FixedFolderCount = 1;
   WriteIni(kOneFolder);
   TForm4 form;
@@ -362,7 +369,7 @@ TEST_F(SettingsWindowTest, AddedFoldersKeepTheSelectionAndAreSavedAsTyped) {
   Click(form.ListBox1, 0);
   // The same folder twice, the second time with an empty display name.
   for (const char* name : {"Video", ""}) {
-    PressAdd(form, QString::fromStdString(folder), name);
+    PressAdd(form, ToQString(folder), name);
     EXPECT_TRUE(form.Edit1->text().isEmpty() && form.Edit2->text().isEmpty());
   }
   EXPECT_EQ(form.ListBox1->Items(), (Lines{"/v", folder, folder}));
@@ -390,7 +397,7 @@ TEST_F(SettingsWindowTest, SelectingDeletingAndShowingAPathWorkOnPairs) {
   }
 
   form.Button3->click();
-  EXPECT_EQ(boxes_.Messages(), Lines{"選択してください"});
+  EXPECT_EQ(boxes_.Messages(), Lines{Narrow("選択してください")});
   Click(form.ListBox2, 2);
   EXPECT_EQ(form.ListBox1->ItemIndex(), 2);
   Click(form.ListBox1, 1);
@@ -454,7 +461,7 @@ TEST_F(SettingsWindowTest, EveryButtonAndListReachesItsOwnHandler) {
     form.show();
     QApplication::processEvents();
     Click(form.ListBox1, 0);
-    form.Edit1->setText(QString::fromStdString(folder));
+    form.Edit1->setText(ToQString(folder));
     form.Edit2->setText("W");
     const std::string pairsBefore = pairs(form);
     const std::string chosenBefore = chosen(form);
