@@ -4,11 +4,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <condition_variable>
 #include <mutex>
 
 #include "gui_main/main_window_fixture.h"
+#include "platform/paths.h"
 
 namespace vistrune::testing {
 namespace {
@@ -68,16 +70,17 @@ class HeldWalkTest : public MainWindowTest {
               "[Name]", "/p/one=Anime", "/p/two=zz", "[Name2]"});
   }
 
-  // Handles events until done() holds; the test's time limit covers the rest.
+  // Handles events until done() holds, which the walk's thread may make
+  // true without any event; the test's time limit covers the rest.
   static void WaitUntil(const std::function<bool()>& done) {
-    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done()) QTest::qWait(5);
   }
 
   // What the synchronous start listed: the walked folders before a fixed
   // folder equal to one of them but for letter case.
   static Lines FullList() {
-    Lines list{"anime", "Anime", "anime/x"};
-    for (int i = 0; i < 20; ++i) list.push_back("f" + std::to_string(100 + i));
+    Lines list{"anime", "Anime", std::string("anime") + platform::kPathDelimiter + "x"};
+    for (int i = 0; i < 20; ++i) list.push_back(std::string("f").append(std::to_string(100 + i)));
     list.insert(list.end(), {"Movies", "zz"});
     return list;
   }
