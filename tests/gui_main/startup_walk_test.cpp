@@ -141,12 +141,13 @@ TEST_F(HeldWalkTest, ClosingDuringTheWalkSavesAsAlwaysAndEndsTheWalk) {
   WriteIniWithStyle("ListBox");
   gate.Allow(2);
   TForm1& form = StartWalking();
+  // Closed once the two folders let through have been reported.
+  WaitUntil([&] { return gate.Passed() == 2; });
   form.move(150, 160);
   EXPECT_TRUE(form.close());
   EXPECT_EQ(IniLines(), (Lines{"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2",
                                "/p/one", "/p/two", "[Name]", "/p/one=Anime", "/p/two=zz", "[Name2]",
                                "[Form]", "Pos.Left=150", "Pos.Top=160"}));
-  WaitUntil([&] { return gate.Passed() == 2; });
   // Let the walk run: it ends at the next folder instead.
   gate.Open();
   WaitForFolderList();
