@@ -8,6 +8,7 @@
 
 #ifndef VISTRUNE_NO_WALK_THREADS
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -72,6 +73,18 @@ void FileTimeToDateTime(uint64_t FileTime, bool& Valid, TDateTime& DateTime) {
 bool IsSubFolderEntry(uint32_t Attributes, const char* Name) {
   if ((Attributes & platform::kAttrDirectory) == 0) return false;
   return std::strcmp(Name, ".") != 0 && std::strcmp(Name, "..") != 0;
+}
+
+#ifndef VISTRUNE_NO_WALK_THREADS
+namespace {
+std::atomic<bool> everyReadSlow{false};
+}  // namespace
+#endif
+
+void CountEveryReadAsSlow([[maybe_unused]] bool every) {
+#ifndef VISTRUNE_NO_WALK_THREADS
+  everyReadSlow.store(every, std::memory_order_relaxed);
+#endif
 }
 
 }  // namespace search_file_internal
@@ -145,9 +158,9 @@ bool IsOnPath(const std::vector<FolderNode>& nodes, size_t node,
   return false;
 }
 
-// A folder of the queue as it is listed and as its sub-folders' names begin:
-// ending in the separator. Its length decides whether the system
-// takes the path.
+// The start folder as it is listed and as its sub-folders' names begin:
+// ending in the separator. Its length decides whether the system takes the
+// path.
 std::string WithSeparator(std::string folder) {
   if (!platform::EndsWithDelimiter(folder)) folder += platform::kPathDelimiter;
   return folder;
@@ -182,19 +195,52 @@ void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
   }
 }
 
+// Lists the sub-folder entries of folder: false when it could not be opened
+// (gone, denied, too long), with no entries. Stops early once cancel is set.
+template <class Cancelled>
+bool ListFolder(platform::DirReader& reader, const std::string& folder,
+                std::vector<ListedEntry>& entries, Cancelled cancelled) {
+  entries.clear();
+  const bool opened = reader.Open(folder);
+  while (opened && !cancelled() && reader.Next()) {
+    if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
+    entries.emplace_back();
+    ReadEntry(reader, entries.back());
+  }
+  reader.Close();
+  return opened;
+}
+
 #ifndef VISTRUNE_NO_WALK_THREADS
 
 // Reads the folders of the walk's queue ahead, in queue order, on a few
 // threads. The walk hands over each folder as it joins the front part of the
-// queue and takes the listings back in the same order. At most a window of
-// folders is handed over and not taken back, which bounds the memory the
-// listings hold. Destroying it drops what is not read yet, cuts short the
+// queue and takes the listings back in the same order. When the walk comes
+// to a folder that no reader has begun, it reads that folder itself rather
+// than wait: with the cache warm the readers then serve as extra processors,
+// with it cold as many requests before the disk at once.
+//
+// Threads beyond one per processor besides the walk's own read only while
+// reads are slow (waiting on the disk): with every folder in the cache they
+// would only take turns on the processors and wait on each other. Each slow
+// read gives the extra threads one turn, an extra thread's own slow read
+// two, so they join in quickly while the disk holds the walk up and fall
+// idle soon after it no longer does.
+//
+// At most a window of folders is handed over and not taken back, which
+// bounds the memory the listings hold. Destroying it drops what is not read yet, cuts short the
 // reads under way and waits for their threads.
 class FolderReadAhead {
  public:
-  explicit FolderReadAhead(unsigned threads) : window_(std::max(size_t{64}, 4 * size_t{threads})) {
+  explicit FolderReadAhead(unsigned threads) : slots_(std::max(size_t{64}, 4 * size_t{threads})) {
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned alwaysReading = std::max(1u, processors - 1);
     try {
-      for (unsigned i = 0; i < threads; ++i) readers_.emplace_back([this] { ReadFolders(); });
+      for (unsigned i = 0; i < threads; ++i) {
+        const bool extra = i >= alwaysReading;
+        readers_.emplace_back([this, extra] { ReadFolders(extra); });
+        if (extra) ++extras_;
+      }
     } catch (const std::system_error&) {
       // Fewer threads than asked for; with none, Started() is false.
     }
@@ -207,6 +253,7 @@ class FolderReadAhead {
       stopping_ = true;
     }
     wakeReaders_.notify_all();
+    wakeExtras_.notify_all();
     for (std::thread& reader : readers_) reader.join();
   }
 
@@ -217,49 +264,64 @@ class FolderReadAhead {
 
   // How many folders were handed over and not taken back yet: the first
   // that many of the walk's queue.
-  size_t Handed() const { return slots_.size(); }
+  size_t Handed() const { return handed_ - taken_; }
   // Whether to hand over more: the window is half empty. Handing over in
   // runs keeps the lock and the wake-ups few.
-  bool WantsMore() const { return slots_.size() <= window_ / 2; }
-  size_t Window() const { return window_; }
+  bool WantsMore() const { return Handed() <= slots_.size() / 2; }
+  size_t Window() const { return slots_.size(); }
 
   // Hands over the folders, in queue order, and clears the list.
   void Hand(std::vector<std::string>& folders) {
-    size_t wake;
+    // The slots after the last handed over are free: the walk took their
+    // listings back, and no reader looks at a slot before it is handed over.
+    for (size_t i = 0; i < folders.size(); ++i) {
+      Slot& slot = slots_[(handed_ + i) % slots_.size()];
+      slot.folder = std::move(folders[i]);
+      slot.error = nullptr;
+      slot.done.store(false, std::memory_order_relaxed);
+    }
+    size_t wake, wakeExtras = 0;
     {
       const std::lock_guard lock(mutex_);
-      for (std::string& folder : folders) {
-        slots_.emplace_back();
-        slots_.back().folder = std::move(folder);
-      }
+      handed_ += folders.size();
       wake = std::min(idleReaders_, folders.size());
+      wakeExtras = std::min({idleExtras_, extraTurns_, folders.size() - wake});
     }
     folders.clear();
-    if (wake == 1) {
-      wakeReaders_.notify_one();
-    } else if (wake > 1) {
-      wakeReaders_.notify_all();
-    }
+    Notify(wakeReaders_, wake);
+    Notify(wakeExtras_, wakeExtras);
   }
 
-  // Waits for the listing of the first folder handed over and takes it:
-  // its sub-folder entries in the platform's order, or false when it could
-  // not be opened.
-  bool Take(std::vector<ListedEntry>& entries) {
-    std::unique_lock lock(mutex_);
-    if (!slots_.front().done) {
-      takerWaits_ = true;
-      readDone_.wait(lock, [this] { return slots_.front().done; });
-      takerWaits_ = false;
+  // Takes the listing of the first folder handed over: its sub-folder
+  // entries in the platform's order, or false when it could not be opened.
+  // While it is not read yet, reads with reader the next folder no reader
+  // thread has begun, or waits when there is none. entries' old contents go
+  // to the slot for reuse.
+  bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries) {
+    Slot& slot = slots_[taken_ % slots_.size()];
+    while (!slot.done.load(std::memory_order_acquire)) {
+      std::unique_lock lock(mutex_);
+      if (claimed_ < handed_) {
+        Slot& other = slots_[claimed_++ % slots_.size()];
+        lock.unlock();
+        const bool slow = ReadSlot(reader, other);
+        // Only the walk looks at done; the readers only set it.
+        other.done.store(true, std::memory_order_relaxed);
+        if (slow) {
+          lock.lock();
+          GrantExtraTurns(1);
+        }
+      } else {
+        waitingFor_ = taken_;
+        takerWaits_ = true;
+        readDone_.wait(lock, [&slot] { return slot.done.load(std::memory_order_relaxed); });
+        takerWaits_ = false;
+      }
     }
-    Slot& slot = slots_.front();
-    const std::exception_ptr error = slot.error;
-    const bool opened = slot.opened;
-    entries = std::move(slot.entries);
-    slots_.pop_front();
-    --next_;
-    if (error) std::rethrow_exception(error);
-    return opened;
+    ++taken_;
+    entries.swap(slot.entries);
+    if (slot.error) std::rethrow_exception(slot.error);
+    return slot.opened;
   }
 
  private:
@@ -268,48 +330,85 @@ class FolderReadAhead {
     bool opened = false;
     std::vector<ListedEntry> entries;
     std::exception_ptr error;  // what reading raised (memory ran out)
-    bool done = false;
+    std::atomic<bool> done{false};
   };
 
-  void ReadFolders() {
-    platform::DirReader reader;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      while (!stopping_ && next_ == slots_.size()) {
-        ++idleReaders_;
-        wakeReaders_.wait(lock);
-        --idleReaders_;
-      }
-      if (stopping_) return;
-      // A deque keeps its elements in place as others join or leave its
-      // ends, and the walk leaves this one alone until it is done.
-      Slot& slot = slots_[next_++];
-      lock.unlock();
-      try {
-        slot.opened = reader.Open(slot.folder);
-        while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
-          if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
-          slot.entries.emplace_back();
-          ReadEntry(reader, slot.entries.back());
-        }
-      } catch (...) {
-        slot.error = std::current_exception();
-      }
-      reader.Close();
-      lock.lock();
-      slot.done = true;
-      if (takerWaits_ && &slot == &slots_.front()) readDone_.notify_one();
+  using Clock = std::chrono::steady_clock;
+  // A read that takes longer than this for each of its system calls (open,
+  // list, close, one stat per sub-folder) waited on the disk: a folder in the
+  // cache takes a few microseconds a call.
+  static constexpr Clock::duration kSlowCall = std::chrono::microseconds(50);
+
+  static void Notify(std::condition_variable& threads, size_t count) {
+    if (count == 1) {
+      threads.notify_one();
+    } else if (count > 1) {
+      threads.notify_all();
     }
   }
 
-  const size_t window_;
+  // Under the lock: turns for the extra readers after a slow read, and one
+  // of them woken.
+  void GrantExtraTurns(size_t turns) {
+    extraTurns_ = std::min(extraTurns_ + turns, extras_);
+    if (extraTurns_ > 0 && idleExtras_ > 0 && claimed_ < handed_) wakeExtras_.notify_one();
+  }
+
+  // Reads the folder of slot with reader; true when the read was slow.
+  bool ReadSlot(platform::DirReader& reader, Slot& slot) {
+    const Clock::time_point start = Clock::now();
+    try {
+      slot.opened = ListFolder(reader, slot.folder, slot.entries,
+                               [this] { return cancel_.load(std::memory_order_relaxed); });
+    } catch (...) {
+      reader.Close();
+      slot.opened = false;
+      slot.error = std::current_exception();
+    }
+    return Clock::now() - start > kSlowCall * static_cast<Clock::rep>(4 + slot.entries.size()) ||
+           search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
+  }
+
+  // A reader thread's loop; an extra one reads only while reads are slow.
+  void ReadFolders(bool extra) {
+    platform::DirReader reader;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      while (!stopping_ && (claimed_ == handed_ || (extra && extraTurns_ == 0))) {
+        ++(extra ? idleExtras_ : idleReaders_);
+        (extra ? wakeExtras_ : wakeReaders_).wait(lock);
+        --(extra ? idleExtras_ : idleReaders_);
+      }
+      if (stopping_) return;
+      if (extra) --extraTurns_;
+      const size_t number = claimed_++;
+      Slot& slot = slots_[number % slots_.size()];
+      lock.unlock();
+      const bool slow = ReadSlot(reader, slot);
+      lock.lock();
+      slot.done.store(true, std::memory_order_release);
+      if (takerWaits_ && waitingFor_ == number) readDone_.notify_one();
+      if (slow) GrantExtraTurns(extra ? 2 : 1);
+    }
+  }
+
+  // A ring of slots: the folder handed over n-th sits in slot n modulo its
+  // size; the window keeps a slot from being handed over again before its
+  // listing was taken back.
+  std::vector<Slot> slots_;
+  size_t taken_ = 0;  // listings taken back; the walk's own
   std::mutex mutex_;
   std::condition_variable wakeReaders_;  // a folder was handed over, or stop
+  std::condition_variable wakeExtras_;   // the same for the extra readers
   std::condition_variable readDone_;     // a folder's listing is complete
-  std::deque<Slot> slots_;               // handed over, in queue order
-  size_t next_ = 0;                      // the first slot no reader has taken
+  size_t handed_ = 0;                    // folders handed over; written under the lock
+  size_t claimed_ = 0;                   // folders a reader or the walk has begun
   size_t idleReaders_ = 0;               // readers waiting for a folder
-  bool takerWaits_ = false;              // the walk waits for the first slot
+  size_t extras_ = 0;                    // readers that read only on turns
+  size_t idleExtras_ = 0;                // extra readers waiting
+  size_t extraTurns_ = 0;                // folders the extra readers may begin
+  bool takerWaits_ = false;              // the walk waits for folder waitingFor_
+  size_t waitingFor_ = 0;
   bool stopping_ = false;
   std::atomic<bool> cancel_{false};  // stopping_, read without the lock
   std::vector<std::thread> readers_;
@@ -371,20 +470,23 @@ bool TSearchDir::Search() {
       FillSearchFileData(entryName.data(), entryName.size(), entry, data);
     DoFind(start, data, IgnoreSubDir, Continue);
     if (!Continue) return false;  // the handler stopped the walk
-    if (!IgnoreSubDir) Queue.push_back({start, 0});
+    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0});
   }
 
   // One sub-folder entry of folder reported; false when the handler
   // stopped the walk.
   auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry) {
     std::string name;
-    name.reserve(folder.size() + entry.name.size());
+    name.reserve(folder.size() + entry.name.size() + 1);
     name.append(folder).append(entry.name);
     const bool enter = !entry.guardedLink || !IsOnPath(nodes, parentNode, entry.identity);
     bool IgnoreSubDir = false;
     DoFind(name, entry.data, IgnoreSubDir, Continue);
     if (!Continue) return false;
     if (!IgnoreSubDir && enter) {
+      // An entry's name never ends in the separator: the folder as it is
+      // listed and as its own sub-folders' names begin.
+      name += platform::kPathDelimiter;
       nodes.push_back({entry.identity, parentNode});
       Queue.push_back({std::move(name), nodes.size() - 1});
     }
@@ -399,18 +501,19 @@ bool TSearchDir::Search() {
   if (ReadAheadThreads > 0) {
     FolderReadAhead readAhead(ReadAheadThreads);
     if (readAhead.Started()) {
+      platform::DirReader reader;
       std::vector<ListedEntry> listed;
       std::vector<std::string> toHand;
       while (!Queue.empty()) {
         if (readAhead.WantsMore()) {
           for (size_t i = readAhead.Handed(); i < Queue.size() && i < readAhead.Window(); ++i)
-            toHand.push_back(WithSeparator(Queue[i].Folder));
+            toHand.push_back(Queue[i].Folder);
           readAhead.Hand(toHand);
         }
-        const std::string folder = WithSeparator(std::move(Queue.front().Folder));
+        const std::string folder = std::move(Queue.front().Folder);
         const size_t parentNode = Queue.front().Node;
         Queue.pop_front();
-        if (!readAhead.Take(listed)) continue;  // gone, denied, too long: no entries
+        if (!readAhead.Take(reader, listed)) continue;  // gone, denied, too long: no entries
         for (const ListedEntry& entry : listed) {
           if (!report(folder, parentNode, entry)) return false;  // the handler stopped the walk
         }
@@ -427,7 +530,7 @@ bool TSearchDir::Search() {
   std::string folder;
   ListedEntry entry;
   while (!Queue.empty()) {
-    folder = WithSeparator(std::move(Queue.front().Folder));
+    folder = std::move(Queue.front().Folder);
     const size_t parentNode = Queue.front().Node;
     Queue.pop_front();
     if (!reader.Open(folder)) continue;  // gone, denied, too long: no entries

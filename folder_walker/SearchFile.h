@@ -62,12 +62,14 @@ class TSearchDir {
   std::string BaseDir;
   TSearchDirEvent OnFind;
   // Threads that read the folders waiting in the queue while the handler
-  // works, a bounded number of folders ahead. 0 reads each folder when its
-  // turn comes, one at a time. Either way the reports are the same: the same
-  // folders with the same data in the same order; a folder read ahead and
-  // then kept out of the walk, or not reached because the walk stopped, is
-  // dropped unseen. Read at the start of each walk. Should no thread start,
-  // the walk reads the folders itself.
+  // works, a bounded number of folders ahead; the walk's own thread reads
+  // the next folder none of them has begun rather than wait. Those beyond
+  // one per other processor read only while reads wait on the disk. 0 reads
+  // each folder when its turn comes, one at a time. Either way the reports
+  // are the same: the same folders with the same data in the same order; a
+  // folder read ahead and then kept out of the walk, or not reached because
+  // the walk stopped, is dropped unseen. Read at the start of each walk.
+  // Should no thread start, the walk reads the folders itself.
   unsigned ReadAheadThreads = DefaultReadAheadThreads();
 
   // Runs one whole walk. True when it ran to its end; false when it did not
@@ -105,7 +107,7 @@ class TSearchDir {
   // A folder waiting to be enumerated, with the index of its node in the
   // walk's list of folder identities (for the link-cycle guard, see Search).
   struct QueuedFolder {
-    std::string Folder;
+    std::string Folder;  // ending in the separator
     size_t Node = 0;
   };
   // First in, first out: appended at the back, taken from the front. Cleared
@@ -131,6 +133,11 @@ void FileTimeToDateTime(uint64_t FileTime, bool& Valid, TDateTime& DateTime);
 // False, DateTime not written, when the date or the time is not a valid
 // calendar value (month 0, 30 February, hour 24, seconds field 30...).
 bool DosDateTimeToDateTime(uint32_t DosDateTime, TDateTime& DateTime);
+
+// While every is true, the walker takes each folder it reads ahead as read
+// from the disk (slow), so that the tests reach the threads that read only
+// then. The program never sets it.
+void CountEveryReadAsSlow(bool every);
 
 // The entry counts as a sub-folder: it carries the directory attribute
 // (0x10) and its name is neither "." nor "..".

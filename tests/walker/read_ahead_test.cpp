@@ -26,6 +26,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "folder_walker/SearchFile.h"
@@ -136,11 +137,16 @@ std::string CompareWalks(const std::string& base) {
   std::string differences;
   for (const Behaviour& b : behaviours) {
     const std::string plain = Walk(base, 0, b);
-    for (unsigned threads : {1u, 2u, 16u}) {
+    // The last row has the threads beyond the processors read as well.
+    for (const auto& [threads, everyReadSlow] : {std::pair{1u, false}, std::pair{2u, false},
+                                                 std::pair{16u, false}, std::pair{16u, true}}) {
+      search_file_internal::CountEveryReadAsSlow(everyReadSlow);
       const std::string readAhead = Walk(base, threads, b);
+      search_file_internal::CountEveryReadAsSlow(false);
       if (readAhead != plain)
-        differences += std::string(b.what) + ", " + std::to_string(threads) + " threads:\n" +
-                       readAhead + "instead of\n" + plain;
+        differences += std::string(b.what) + ", " + std::to_string(threads) + " threads" +
+                       (everyReadSlow ? ", every read slow" : "") + ":\n" + readAhead +
+                       "instead of\n" + plain;
     }
   }
   return differences;
