@@ -223,9 +223,8 @@ bool ListFolder(platform::DirReader& reader, const std::string& folder,
 // Threads beyond one per processor besides the walk's own read only while
 // reads are slow (waiting on the disk): with every folder in the cache they
 // would only take turns on the processors and wait on each other. Each slow
-// read gives the extra threads one turn, an extra thread's own slow read
-// two, so they join in quickly while the disk holds the walk up and fall
-// idle soon after it no longer does.
+// read gives them a few turns, so they multiply while the disk holds the
+// walk up and fall idle as soon as it no longer does.
 //
 // At most a window of folders is handed over and not taken back, which
 // bounds the memory the listings hold. Destroying it drops what is not read yet, cuts short the
@@ -309,7 +308,7 @@ class FolderReadAhead {
         other.done.store(true, std::memory_order_relaxed);
         if (slow) {
           lock.lock();
-          GrantExtraTurns(1);
+          GrantExtraTurns();
         }
       } else {
         waitingFor_ = taken_;
@@ -338,6 +337,9 @@ class FolderReadAhead {
   // list, close, one stat per sub-folder) waited on the disk: a folder in the
   // cache takes a few microseconds a call.
   static constexpr Clock::duration kSlowCall = std::chrono::microseconds(50);
+  // On a cold disk about a third of the reads were slow here: four turns a
+  // slow read keep every extra reader busy; one or two let them die out.
+  static constexpr size_t kTurnsPerSlowRead = 4;
 
   static void Notify(std::condition_variable& threads, size_t count) {
     if (count == 1) {
@@ -347,11 +349,12 @@ class FolderReadAhead {
     }
   }
 
-  // Under the lock: turns for the extra readers after a slow read, and one
-  // of them woken.
-  void GrantExtraTurns(size_t turns) {
-    extraTurns_ = std::min(extraTurns_ + turns, extras_);
-    if (extraTurns_ > 0 && idleExtras_ > 0 && claimed_ < handed_) wakeExtras_.notify_one();
+  // Under the lock: turns for the extra readers after a slow read, and as
+  // many of them woken as have a turn and a folder to read.
+  void GrantExtraTurns() {
+    extraTurns_ = std::min(extraTurns_ + kTurnsPerSlowRead, extras_);
+    const size_t wake = std::min({extraTurns_, idleExtras_, handed_ - claimed_});
+    for (size_t i = 0; i < wake; ++i) wakeExtras_.notify_one();
   }
 
   // Reads the folder of slot with reader; true when the read was slow.
@@ -388,7 +391,7 @@ class FolderReadAhead {
       lock.lock();
       slot.done.store(true, std::memory_order_release);
       if (takerWaits_ && waitingFor_ == number) readDone_.notify_one();
-      if (slow) GrantExtraTurns(extra ? 2 : 1);
+      if (slow) GrantExtraTurns();
     }
   }
 
