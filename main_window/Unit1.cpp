@@ -281,10 +281,20 @@ void TForm1::MergeWalked() {
       listStyle ? ListBox2->Items() : ComboBox1->Model().Items();
   std::vector<std::pair<int, std::string>> rows;
   rows.reserve(batch.size());
+  // The batch is sorted, so its places in the list only grow: each entry's
+  // is looked for from the last one's, in steps that double and then by
+  // halves, which costs little whether the batch is small or the list is.
+  auto from = items.begin();
   for (std::string& entry : batch) {
     const auto equalFixed =
         std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
-    const auto after = std::upper_bound(items.begin(), items.end(), entry, CaselessLess);
+    auto to = from;
+    for (ptrdiff_t step = 1; to != items.end() && !CaselessLess(entry, *to); step *= 2) {
+      from = to + 1;
+      to = from + std::min(step, items.end() - from);
+    }
+    const auto after = std::upper_bound(from, to, entry, CaselessLess);
+    from = after;
     // A copy made here, on the window's thread: the list's strings then lie
     // together in its memory, and what the walk's thread allocated can all
     // go back to the system when the walk ends.
