@@ -215,10 +215,10 @@ bool ListFolder(platform::DirReader& reader, const std::string& folder,
 
 // Reads the folders of the walk's queue ahead, in queue order, on a few
 // threads. The walk hands over each folder as it joins the front part of the
-// queue and takes the listings back in the same order. When the walk comes
-// to a folder that no reader has begun, it reads that folder itself rather
-// than wait: with the cache warm the readers then serve as extra processors,
-// with it cold as many requests before the disk at once.
+// queue and takes the listings back in the same order. While the listing it
+// needs next is not ready, the walk reads the next folder no reader has
+// begun itself rather than wait: with the cache warm the readers then serve
+// as extra processors, with it cold as many requests before the disk at once.
 //
 // Threads beyond one per processor besides the walk's own read only while
 // reads are slow (waiting on the disk): with every folder in the cache they
@@ -227,8 +227,8 @@ bool ListFolder(platform::DirReader& reader, const std::string& folder,
 // walk up and fall idle as soon as it no longer does.
 //
 // At most a window of folders is handed over and not taken back, which
-// bounds the memory the listings hold. Destroying it drops what is not read yet, cuts short the
-// reads under way and waits for their threads.
+// bounds the memory the listings hold. Destroying it drops what is not read
+// yet, cuts short the reads under way and waits for their threads.
 class FolderReadAhead {
  public:
   explicit FolderReadAhead(unsigned threads) : slots_(std::max(size_t{64}, 4 * size_t{threads})) {
