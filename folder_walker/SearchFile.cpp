@@ -195,22 +195,6 @@ void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
   }
 }
 
-// Lists the sub-folder entries of folder: false when it could not be opened
-// (gone, denied, too long), with no entries. Stops early once cancel is set.
-template <class Cancelled>
-bool ListFolder(platform::DirReader& reader, const std::string& folder,
-                std::vector<ListedEntry>& entries, Cancelled cancelled) {
-  entries.clear();
-  const bool opened = reader.Open(folder);
-  while (opened && !cancelled() && reader.Next()) {
-    if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
-    entries.emplace_back();
-    ReadEntry(reader, entries.back());
-  }
-  reader.Close();
-  return opened;
-}
-
 #ifndef VISTRUNE_NO_WALK_THREADS
 
 // Reads the folders of the walk's queue ahead, in queue order, on a few
@@ -360,14 +344,19 @@ class FolderReadAhead {
   // Reads the folder of slot with reader; true when the read was slow.
   bool ReadSlot(platform::DirReader& reader, Slot& slot) {
     const Clock::time_point start = Clock::now();
+    slot.entries.clear();
     try {
-      slot.opened = ListFolder(reader, slot.folder, slot.entries,
-                               [this] { return cancel_.load(std::memory_order_relaxed); });
+      slot.opened = reader.Open(slot.folder);
+      while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
+        if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
+        slot.entries.emplace_back();
+        ReadEntry(reader, slot.entries.back());
+      }
     } catch (...) {
-      reader.Close();
       slot.opened = false;
       slot.error = std::current_exception();
     }
+    reader.Close();
     return Clock::now() - start > kSlowCall * static_cast<Clock::rep>(4 + slot.entries.size()) ||
            search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
   }
