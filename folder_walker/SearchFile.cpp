@@ -218,11 +218,12 @@ class FolderReadAhead {
   explicit FolderReadAhead(unsigned threads) : slots_(std::max(size_t{64}, 4 * size_t{threads})) {
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const unsigned alwaysReading = std::max(1u, processors - 1);
+    // Counted before any reader runs, which read it under the lock only.
+    extras_ = threads > alwaysReading ? threads - alwaysReading : 0;
     try {
       for (unsigned i = 0; i < threads; ++i) {
         const bool extra = i >= alwaysReading;
         readers_.emplace_back([this, extra] { ReadFolders(extra); });
-        if (extra) ++extras_;
       }
     } catch (const std::system_error&) {
       // Fewer threads than asked for; with none, Started() is false.
@@ -396,7 +397,7 @@ class FolderReadAhead {
   size_t handed_ = 0;                    // folders handed over; written under the lock
   size_t claimed_ = 0;                   // folders a reader or the walk has begun
   size_t idleReaders_ = 0;               // readers waiting for a folder
-  size_t extras_ = 0;                    // readers that read only on turns
+  size_t extras_ = 0;                    // readers that read only on turns (at most)
   size_t idleExtras_ = 0;                // extra readers waiting
   size_t extraTurns_ = 0;                // folders the extra readers may begin
   bool takerWaits_ = false;              // the walk waits for folder waitingFor_
