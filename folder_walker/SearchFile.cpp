@@ -326,20 +326,17 @@ class FolderReadAhead {
   // slow read keep every extra reader busy; one or two let them die out.
   static constexpr size_t kTurnsPerSlowRead = 4;
 
+  // Wakes count of the threads waiting on threads, no more: those woken for
+  // nothing would only wait again.
   static void Notify(std::condition_variable& threads, size_t count) {
-    if (count == 1) {
-      threads.notify_one();
-    } else if (count > 1) {
-      threads.notify_all();
-    }
+    for (size_t i = 0; i < count; ++i) threads.notify_one();
   }
 
   // Under the lock: turns for the extra readers after a slow read, and as
   // many of them woken as have a turn and a folder to read.
   void GrantExtraTurns() {
     extraTurns_ = std::min(extraTurns_ + kTurnsPerSlowRead, extras_);
-    const size_t wake = std::min({extraTurns_, idleExtras_, handed_ - claimed_});
-    for (size_t i = 0; i < wake; ++i) wakeExtras_.notify_one();
+    Notify(wakeExtras_, std::min({extraTurns_, idleExtras_, handed_ - claimed_}));
   }
 
   // Reads the folder of slot with reader; true when the read was slow.
