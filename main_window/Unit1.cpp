@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <string_view>
 #include <system_error>
 
 #include "config/config.h"
@@ -203,16 +204,20 @@ void TForm1::AddFixedFolder(const std::string& displayName) {
 void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
                             bool& IgnoreSubDir, bool& Continue) {
   IgnoreSubDir = Name == windowsDirectory_;
-  std::string entry;
+  // The entry is the name without the program folder's path (where it holds
+  // it), or the home name for the program folder itself.
+  std::string_view before = Name, after;
   bool listed = true;
   if (Name != AppPath) {
     if (BeforeWalkReport) BeforeWalkReport();
-    entry = Name;
-    const size_t at = entry.find(AppPath);
-    if (at != std::string::npos) entry.erase(at, AppPath.size());
+    const size_t at = Name.find(AppPath);
+    if (at != std::string::npos) {
+      before = before.substr(0, at);
+      after = std::string_view(Name).substr(at + AppPath.size());
+    }
   } else if (platform::EndsWithDelimiter(Name)) {
     HomeFolderName = HomeFolderNameOf(Name);
-    entry = HomeFolderName;
+    before = HomeFolderName;
   } else {
     listed = false;
   }
@@ -224,7 +229,10 @@ void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchF
   bool first;
   {
     const std::lock_guard lock(walkMutex_);
-    if (listed) walked_.push_back(std::move(entry));
+    if (listed) {
+      walkedText_.append(before).append(after);
+      walkedEnds_.push_back(walkedText_.size());
+    }
     first = !reported_;
     reported_ = true;
   }
@@ -264,12 +272,21 @@ void TForm1::RunWalk() {
 }
 
 void TForm1::MergeWalked() {
-  std::vector<std::string> batch;
+  std::string text;
+  std::vector<size_t> ends;
   {
     const std::lock_guard lock(walkMutex_);
-    batch.swap(walked_);
+    text.swap(walkedText_);
+    ends.swap(walkedEnds_);
   }
-  if (batch.empty()) return;
+  if (ends.empty()) return;
+  std::vector<std::string_view> batch;
+  batch.reserve(ends.size());
+  size_t begin = 0;
+  for (const size_t end : ends) {
+    batch.emplace_back(text.data() + begin, end - begin);
+    begin = end;
+  }
   walkedListed_ += static_cast<int>(batch.size());
   // The list that holds the folders now, in either style, is sorted. A
   // walked entry goes after the entries equal to it but for letter case
@@ -285,7 +302,7 @@ void TForm1::MergeWalked() {
   // is looked for from the last one's, in steps that double and then by
   // halves, which costs little whether the batch is small or the list is.
   auto from = items.begin();
-  for (std::string& entry : batch) {
+  for (const std::string_view entry : batch) {
     const auto equalFixed =
         std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
     auto to = from;
@@ -295,9 +312,6 @@ void TForm1::MergeWalked() {
     }
     const auto after = std::upper_bound(from, to, entry, CaselessLess);
     from = after;
-    // A copy made here, on the window's thread: the list's strings then lie
-    // together in its memory, and what the walk's thread allocated can all
-    // go back to the system when the walk ends.
     rows.emplace_back(
         static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)),
         std::string(entry));

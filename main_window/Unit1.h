@@ -160,9 +160,13 @@ class TForm1 : public QWidget {
   // Shared with the walk's thread.
   std::mutex walkMutex_;
   std::condition_variable firstReport_;
-  bool reported_ = false;            // the first report (or the end) has come
-  std::vector<std::string> walked_;  // entries found and not listed yet
-  std::exception_ptr walkError_;     // what ended the walk, if it raised
+  bool reported_ = false;  // the first report (or the end) has come
+  // The entries found and not listed yet, one after another in one text,
+  // and where each ends: the walk's thread then allocates once per many
+  // entries, not once per entry.
+  std::string walkedText_;
+  std::vector<size_t> walkedEnds_;
+  std::exception_ptr walkError_;  // what ended the walk, if it raised
 };
 
 extern TForm1* Form1;

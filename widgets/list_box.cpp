@@ -129,7 +129,7 @@ QString DisplayText(const std::string& text) {
   return shown;
 }
 
-bool CaselessLess(const std::string& a, const std::string& b) {
+bool CaselessLess(std::string_view a, std::string_view b) {
   // Equal bytes fold alike, so the common beginning (long, for the paths of
   // a folder tree) is skipped eight bytes at a time; folding starts at the
   // first eight that differ.

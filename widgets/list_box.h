@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QString>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,7 +51,7 @@ QString DisplayText(const std::string& text);
 // The order of a sorted list: bytes compared after folding the ASCII letters
 // A-Z to a-z, so "abc" and "ABD" sort as a Windows list box sorts them; other
 // characters sort by their UTF-8 bytes, which is code point order.
-bool CaselessLess(const std::string& a, const std::string& b);
+bool CaselessLess(std::string_view a, std::string_view b);
 bool CaselessEqual(const std::string& a, const std::string& b);
 
 class TListBox : public QListView {
