@@ -53,6 +53,9 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::TForm1>()),
       executablePath_(executablePath) {
+  // The walk begins before the window is built, which takes a while;
+  // FormCreate takes its entries in at the step where it always has.
+  BeginWalk();
   ui_->setupUi(this);
   Label1 = ui_->Label1;
   ComboBox1 = ui_->ComboBox1;
@@ -96,15 +99,13 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   PopupMenu1->setObjectName("PopupMenu1");
   PopupMenu1->addActions({N2, Refresh1, N3, N1, N4, About1, Exit1});
 
-  SearchDir1.OnFind = [this](TSearchDir* Sender, const std::string& Name,
-                             const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
-    SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
-  };
   walkTimer_ = new QTimer(this);
   walkTimer_->setInterval(kWalkBatchMilliseconds);
   connect(walkTimer_, &QTimer::timeout, this, Guarded(this, &TForm1::MergeWalked));
   ConnectHandlers();
   Guard([this] { FormCreate(); });
+  // A start-up cut short before that step lists nothing the walk finds.
+  if (!walking_) StopWalk();
 }
 
 TForm1::~TForm1() {
@@ -146,15 +147,11 @@ bool TForm1::InListStyle() const {
 }
 
 void TForm1::FormCreate() {
-  AppPath = FolderOf(executablePath_);
-
   move(ReadConfigInteger(schema::kFormSection, schema::kLeftKey, Left()), Top());
   move(Left(), ReadConfigInteger(schema::kFormSection, schema::kTopKey, Top()));
 
   // The walk goes on while the window is in use; this returns once the
   // program folder's own entry is listed.
-  windowsDirectory_ = WindowsDirectory();
-  SearchDir1.BaseDir = AppPath;
   StartWalk();
 
   FixedFolderCount = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
@@ -199,7 +196,7 @@ void TForm1::AddFixedFolder(const std::string& displayName) {
 }
 
 // Runs on the walk's thread: it touches no widget, only the entries it
-// hands over. HomeFolderName is set by the first report, before the
+// hands over. The home name is kept by the first report, before the
 // window's thread, which waits for that report, reads it.
 void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
                             bool& IgnoreSubDir, bool& Continue) {
@@ -216,8 +213,8 @@ void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchF
       after = std::string_view(Name).substr(at + AppPath.size());
     }
   } else if (platform::EndsWithDelimiter(Name)) {
-    HomeFolderName = HomeFolderNameOf(Name);
-    before = HomeFolderName;
+    walkedHome_ = HomeFolderNameOf(Name);
+    before = walkedHome_;
   } else {
     listed = false;
   }
@@ -239,17 +236,29 @@ void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchF
   if (first) firstReport_.notify_one();
 }
 
-void TForm1::StartWalk() {
-  walking_ = true;
+void TForm1::BeginWalk() {
+  AppPath = FolderOf(executablePath_);
+  windowsDirectory_ = WindowsDirectory();
+  SearchDir1.BaseDir = AppPath;
+  SearchDir1.OnFind = [this](TSearchDir* Sender, const std::string& Name,
+                             const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
+    SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
+  };
   try {
     walkThread_ = std::thread([this] { RunWalk(); });
   } catch (const std::system_error&) {
-    RunWalk();  // no thread to be had: the walk runs to its end first
+    // No thread to be had: StartWalk runs the walk to its end.
   }
+}
+
+void TForm1::StartWalk() {
+  walking_ = true;
+  if (!walkThread_.joinable()) RunWalk();
   {
     std::unique_lock lock(walkMutex_);
     firstReport_.wait(lock, [this] { return reported_; });
   }
+  HomeFolderName = walkedHome_;
   MergeWalked();
   setCursor(Qt::BusyCursor);
   walkTimer_->start();
@@ -330,6 +339,7 @@ void TForm1::ShowWalkProgress() {
 }
 
 void TForm1::EndWalk() {
+  if (!walking_) return;
   if (walkThread_.joinable()) walkThread_.join();
   walkTimer_->stop();
   walking_ = false;

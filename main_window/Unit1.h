@@ -134,8 +134,10 @@ class TForm1 : public QWidget {
   // for; false (after the message) when list style has nothing selected.
   bool ChosenFolder(std::string& folder);
   void SetClientWidth(int width);
-  // The start-up walk: started from FormCreate, its entries merged into
-  // whichever list holds the folders, ended on the window's thread.
+  // The start-up walk: begun as the window is made, taken in by FormCreate
+  // (from then on its entries are merged into whichever list holds the
+  // folders), ended on the window's thread.
+  void BeginWalk();
   void StartWalk();
   void RunWalk();
   void MergeWalked();
@@ -160,7 +162,8 @@ class TForm1 : public QWidget {
   // Shared with the walk's thread.
   std::mutex walkMutex_;
   std::condition_variable firstReport_;
-  bool reported_ = false;  // the first report (or the end) has come
+  bool reported_ = false;   // the first report (or the end) has come
+  std::string walkedHome_;  // the program folder's entry, from the first report
   // The entries found and not listed yet, one after another in one text,
   // and where each ends: the walk's thread then allocates once per many
   // entries, not once per entry.
