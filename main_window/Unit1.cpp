@@ -301,11 +301,11 @@ void TForm1::MergeWalked() {
   // walked entry goes after the entries equal to it but for letter case
   // that the walk found earlier and before the fixed folders' (which join
   // after the walk's in the order the list would have without batches).
-  std::stable_sort(batch.begin(), batch.end(), CaselessLess);
+  SortCaseless(batch);
   const bool listStyle = InListStyle();
   const std::vector<std::string>& items =
       listStyle ? ListBox2->Items() : ComboBox1->Model().Items();
-  std::vector<std::pair<int, std::string>> rows;
+  std::vector<std::pair<int, std::string_view>> rows;
   rows.reserve(batch.size());
   // The batch is sorted, so its places in the list only grow: each entry's
   // is looked for from the last one's, in steps that double and then by
@@ -322,13 +322,12 @@ void TForm1::MergeWalked() {
     const auto after = std::upper_bound(from, to, entry, CaselessLess);
     from = after;
     rows.emplace_back(
-        static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)),
-        std::string(entry));
+        static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)), entry);
   }
   if (listStyle) {
-    ListBox2->InsertMany(std::move(rows));
+    ListBox2->InsertMany(rows);
   } else {
-    ComboBox1->Model().InsertMany(std::move(rows));
+    ComboBox1->Model().InsertMany(rows);
   }
   if (walking_) ShowWalkProgress();
 }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -35,7 +36,8 @@ void ByteStringListModel::Insert(int row, const std::string& item) {
   endInsertRows();
 }
 
-void ByteStringListModel::InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems) {
+void ByteStringListModel::InsertMany(
+    const std::vector<std::pair<int, std::string_view>>& rowsAndItems) {
   if (rowsAndItems.empty()) return;
   // One merge, not an insertion per item: a hundred thousand rows take a
   // batch of thousands in linear time. The rows that existed keep their
@@ -47,7 +49,7 @@ void ByteStringListModel::InsertMany(std::vector<std::pair<int, std::string>> ro
   auto next = rowsAndItems.begin();
   for (size_t row = 0; row <= items_.size(); ++row) {
     for (; next != rowsAndItems.end() && static_cast<size_t>(next->first) <= row; ++next)
-      merged.push_back(std::move(next->second));
+      merged.emplace_back(next->second);
     if (row == items_.size()) break;
     newRow[row] = static_cast<int>(merged.size());
     merged.push_back(std::move(items_[row]));
@@ -147,6 +149,59 @@ bool CaselessLess(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
+namespace {
+
+// Groups smaller than this are sorted by comparison; a group split this
+// many times over is too (it bounds the recursion, whatever the lengths).
+constexpr size_t kComparisonSortBelow = 24;
+constexpr int kMostSplits = 48;
+
+// Sorts items whose first depth bytes are equal but for letter case: the
+// bytes all of them share next are skipped, then the items are spread by
+// their next folded byte (an item that ends there first), keeping their
+// order, and each spread that holds more than one is sorted the same way.
+void SortCaselessFrom(std::string_view* items, std::string_view* spare, size_t count, size_t depth,
+                      int splits) {
+  if (count < kComparisonSortBelow || splits > kMostSplits) {
+    std::stable_sort(items, items + count, [depth](std::string_view a, std::string_view b) {
+      return CaselessLess(a.substr(depth), b.substr(depth));
+    });
+    return;
+  }
+  const std::string_view first = items[0];
+  size_t common = first.size();
+  for (size_t i = 1; i < count && common > depth; ++i) {
+    const size_t limit = std::min(common, items[i].size());
+    size_t k = depth;
+    while (k < limit && FoldAscii(items[i][k]) == FoldAscii(first[k])) ++k;
+    common = k;
+  }
+  depth = common;
+  // Bucket 0 holds the items that end at depth, bucket 1 + b those whose
+  // folded byte there is b; ends[k] is where bucket k ends.
+  const auto bucket = [depth](std::string_view item) {
+    return item.size() == depth ? size_t{0} : size_t{1} + FoldAscii(item[depth]);
+  };
+  std::array<size_t, 257> ends{};
+  for (size_t i = 0; i < count; ++i) ++ends[bucket(items[i])];
+  for (size_t k = 1; k < ends.size(); ++k) ends[k] += ends[k - 1];
+  for (size_t i = count; i-- > 0;) spare[--ends[bucket(items[i])]] = items[i];
+  std::copy(spare, spare + count, items);
+  // ends[k] now holds where bucket k begins.
+  for (size_t k = 1; k < ends.size(); ++k) {
+    const size_t end = k + 1 < ends.size() ? ends[k + 1] : count;
+    if (end - ends[k] > 1)
+      SortCaselessFrom(items + ends[k], spare + ends[k], end - ends[k], depth + 1, splits + 1);
+  }
+}
+
+}  // namespace
+
+void SortCaseless(std::vector<std::string_view>& items) {
+  std::vector<std::string_view> spare(items.size());
+  SortCaselessFrom(items.data(), spare.data(), items.size(), 0, 0);
+}
+
 bool CaselessEqual(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return FoldAscii(x) == FoldAscii(y);
@@ -207,9 +262,9 @@ void TListBox::AddMany(std::vector<std::string> items) {
   model_.SetItems(std::move(all));
 }
 
-void TListBox::InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems) {
+void TListBox::InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems) {
   ProgramChange change(programChange_);
-  model_.InsertMany(std::move(rowsAndItems));
+  model_.InsertMany(rowsAndItems);
 }
 
 void TListBox::Delete(int index) {

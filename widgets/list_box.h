@@ -36,7 +36,7 @@ class ByteStringListModel : public QAbstractListModel {
   // Inserts each item before the row it names, a row of the items as they
   // are (ascending; items naming the same row keep their order), in one
   // change that keeps the selection and the current item on the same items.
-  void InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems);
+  void InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems);
   void Remove(int row);
 
  private:
@@ -52,6 +52,10 @@ QString DisplayText(const std::string& text);
 // A-Z to a-z, so "abc" and "ABD" sort as a Windows list box sorts them; other
 // characters sort by their UTF-8 bytes, which is code point order.
 bool CaselessLess(std::string_view a, std::string_view b);
+// Sorts items in that order, keeping the order of items that compare equal,
+// as std::stable_sort with CaselessLess does but in about half the time on
+// paths that share long beginnings: each byte is looked at about once.
+void SortCaseless(std::vector<std::string_view>& items);
 bool CaselessEqual(const std::string& a, const std::string& b);
 
 class TListBox : public QListView {
@@ -69,7 +73,7 @@ class TListBox : public QListView {
   // Adds many items at once, in the order a run of Add calls would give.
   void AddMany(std::vector<std::string> items);
   // See ByteStringListModel::InsertMany; the selection stays on its item.
-  void InsertMany(std::vector<std::pair<int, std::string>> rowsAndItems);
+  void InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems);
   void Delete(int index);
   // Between these two, Add only collects; EndUpdate adds what was collected
   // in one piece, so filling a sorted list stays fast for any number of items.
