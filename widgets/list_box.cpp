@@ -13,6 +13,11 @@
 
 namespace vistrune {
 
+QModelIndex ByteStringListModel::index(int row, int column, const QModelIndex& parent) const {
+  const bool inside = row >= 0 && static_cast<size_t>(row) < items_.size() && column == 0;
+  return inside && !parent.isValid() ? createIndex(row, column) : QModelIndex();
+}
+
 int ByteStringListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(items_.size());
 }

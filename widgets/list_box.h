@@ -27,6 +27,11 @@ class ByteStringListModel : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
 
+  // The list view asks for every row's index, twice per row, each time it
+  // lays the rows out; this answers without the base class's two virtual
+  // calls per index.
+  QModelIndex index(int row, int column = 0,
+                    const QModelIndex& parent = QModelIndex()) const override;
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
