@@ -56,6 +56,9 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
   // The walk begins before the window is built, which takes a while;
   // FormCreate takes its entries in at the step where it always has.
   BeginWalk();
+  // The window font comes first: the controls are then made with it, not
+  // laid out with the default font and then again with this one.
+  ApplyWindowFont(this);
   ui_->setupUi(this);
   Label1 = ui_->Label1;
   ComboBox1 = ui_->ComboBox1;
@@ -74,7 +77,6 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
 
   move(kDesignLeft, kDesignTop);
   SetClientWidth(kListStyleWidth);
-  ApplyWindowFont(this);
   // The label sizes itself to its text. A font taller than the designed
   // 12 pixels would push the text under the folder list, so the label then
   // rises until it ends where the list begins.
