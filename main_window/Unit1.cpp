@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <string_view>
-#include <system_error>
 
 #include "config/config.h"
 #include "config/schema.h"
@@ -46,16 +45,18 @@ constexpr int kWalkBatchMilliseconds = 100;
 }  // namespace
 
 TForm1::TForm1(const std::string& executablePath, QWidget* parent)
+    : TForm1(std::make_unique<StartupWalk>(executablePath), parent) {}
+
+TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
     // A fixed-size window with a system menu and a minimize box only: no
     // maximize box and no sizing command.
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      ui_(std::make_unique<Ui::TForm1>()),
-      executablePath_(executablePath) {
-  // The walk begins before the window is built, which takes a while;
-  // FormCreate takes its entries in at the step where it always has.
-  BeginWalk();
+      walk_(std::move(walk)),
+      ui_(std::make_unique<Ui::TForm1>()) {
+  // The walk is already running while the window is built, which takes a
+  // while; FormCreate takes its entries in at the step where it always has.
   // The window font comes first: the controls are then made with it, not
   // laid out with the default font and then again with this one.
   ApplyWindowFont(this);
@@ -111,8 +112,8 @@ TForm1::TForm1(const std::string& executablePath, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-  StopWalk();
-  if (walkThread_.joinable()) walkThread_.join();
+  // The walk ends (and may tell this window so) while the window still is.
+  walk_.reset();
 }
 
 void TForm1::ConnectHandlers() {
@@ -197,105 +198,25 @@ void TForm1::AddFixedFolder(const std::string& displayName) {
       displayName);
 }
 
-// Runs on the walk's thread: it touches no widget, only the entries it
-// hands over. The home name is kept by the first report, before the
-// window's thread, which waits for that report, reads it.
-void TForm1::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
-                            bool& IgnoreSubDir, bool& Continue) {
-  IgnoreSubDir = Name == windowsDirectory_;
-  // The entry is the name without the program folder's path (where it holds
-  // it), or the home name for the program folder itself.
-  std::string_view before = Name, after;
-  bool listed = true;
-  if (Name != AppPath) {
-    if (BeforeWalkReport) BeforeWalkReport();
-    const size_t at = Name.find(AppPath);
-    if (at != std::string::npos) {
-      before = before.substr(0, at);
-      after = std::string_view(Name).substr(at + AppPath.size());
-    }
-  } else if (platform::EndsWithDelimiter(Name)) {
-    walkedHome_ = HomeFolderNameOf(Name);
-    before = walkedHome_;
-  } else {
-    listed = false;
-  }
-  // The window is closing or the program ending: the walk ends here.
-  if (stopWalk_.load()) {
-    Continue = false;
-    return;
-  }
-  bool first;
-  {
-    const std::lock_guard lock(walkMutex_);
-    if (listed) {
-      walkedText_.append(before).append(after);
-      walkedEnds_.push_back(walkedText_.size());
-    }
-    first = !reported_;
-    reported_ = true;
-  }
-  if (first) firstReport_.notify_one();
-}
-
-void TForm1::BeginWalk() {
-  AppPath = FolderOf(executablePath_);
-  windowsDirectory_ = WindowsDirectory();
-  SearchDir1.BaseDir = AppPath;
-  SearchDir1.OnFind = [this](TSearchDir* Sender, const std::string& Name,
-                             const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
-    SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
-  };
-  try {
-    walkThread_ = std::thread([this] { RunWalk(); });
-  } catch (const std::system_error&) {
-    // No thread to be had: StartWalk runs the walk to its end.
-  }
-}
-
 void TForm1::StartWalk() {
   walking_ = true;
-  if (!walkThread_.joinable()) RunWalk();
-  {
-    std::unique_lock lock(walkMutex_);
-    firstReport_.wait(lock, [this] { return reported_; });
-  }
-  HomeFolderName = walkedHome_;
+  HomeFolderName = walk_->WaitForHome();
   MergeWalked();
   setCursor(Qt::BusyCursor);
   walkTimer_->start();
-}
-
-void TForm1::RunWalk() {
-  std::exception_ptr error;
-  try {
-    SearchDir1.Search();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  {
-    const std::lock_guard lock(walkMutex_);
-    walkError_ = error;
-    reported_ = true;
-  }
-  firstReport_.notify_one();
-  QMetaObject::invokeMethod(this, Guarded(this, &TForm1::EndWalk), Qt::QueuedConnection);
+  walk_->WhenEnded([this] {
+    QMetaObject::invokeMethod(this, Guarded(this, &TForm1::EndWalk), Qt::QueuedConnection);
+  });
 }
 
 void TForm1::MergeWalked() {
-  std::string text;
-  std::vector<size_t> ends;
-  {
-    const std::lock_guard lock(walkMutex_);
-    text.swap(walkedText_);
-    ends.swap(walkedEnds_);
-  }
-  if (ends.empty()) return;
+  const StartupWalk::Found found = walk_->TakeFound();
+  if (found.ends.empty()) return;
   std::vector<std::string_view> batch;
-  batch.reserve(ends.size());
+  batch.reserve(found.ends.size());
   size_t begin = 0;
-  for (const size_t end : ends) {
-    batch.emplace_back(text.data() + begin, end - begin);
+  for (const size_t end : found.ends) {
+    batch.emplace_back(found.text.data() + begin, end - begin);
     begin = end;
   }
   walkedListed_ += static_cast<int>(batch.size());
@@ -341,7 +262,7 @@ void TForm1::ShowWalkProgress() {
 
 void TForm1::EndWalk() {
   if (!walking_) return;
-  if (walkThread_.joinable()) walkThread_.join();
+  const std::exception_ptr error = walk_->Finish();
   walkTimer_->stop();
   walking_ = false;
   MergeWalked();
@@ -352,17 +273,12 @@ void TForm1::EndWalk() {
   Label1->adjustSize();
   unsetCursor();
   emit FolderListComplete();
-  std::exception_ptr error;
-  {
-    const std::lock_guard lock(walkMutex_);
-    std::swap(error, walkError_);
-  }
   if (error) std::rethrow_exception(error);
 }
 
 void TForm1::StopWalk() {
   // The walk stops at its next folder; what it listed so far stays.
-  stopWalk_ = true;
+  walk_->Stop();
 }
 
 void TForm1::FormClose() {

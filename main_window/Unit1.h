@@ -4,18 +4,12 @@
 
 #include <QMenu>
 #include <QWidget>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "folder_walker/SearchFile.h"
 #include "library/shared_state.h"
+#include "library/startup_walk.h"
 #include "widgets/combo_box.h"
 #include "widgets/list_box.h"
 
@@ -32,9 +26,11 @@ class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds the window and runs the start-up sequence. executablePath is where
-  // the running program lives; the program folder is taken from it. The walk
-  // of the program folder goes on after this returns (see Walking).
+  // Builds the window and runs the start-up sequence, with the walk of the
+  // program folder that the program began before anything else. The walk
+  // goes on after this returns (see Walking).
+  explicit TForm1(std::unique_ptr<vistrune::StartupWalk> walk, QWidget* parent = nullptr);
+  // The same with a walk begun here, of the folder executablePath is in.
   explicit TForm1(const std::string& executablePath, QWidget* parent = nullptr);
   // Ends a walk still running (promptly: it stops at its next folder) and
   // waits for its thread.
@@ -56,16 +52,11 @@ class TForm1 : public QWidget {
   QAction* N4;           // 設定: open the settings window
   QAction* About1;       // バージョン情報: open the About window
   QAction* Exit1;        // 終了: end the program without saving
-  vistrune::TSearchDir SearchDir1;  // walks the program folder at start-up
 
   // Start-up and shutdown. The walk runs on a thread of its own while the
-  // window is in use: SearchDir1Find runs there and collects the entries,
-  // which join the folder list in batches on the window's thread.
+  // window is in use; the entries it found join the folder list in batches
+  // on the window's thread.
   void FormCreate();
-  // Each folder the walk reports, on the walk thread: keeps its entry for the
-  // folder list.
-  void SearchDir1Find(vistrune::TSearchDir* Sender, const std::string& Name,
-                      const vistrune::TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue);
   // Closing the window: saves its position and style.
   void FormClose();
   // 終了: ends the program at once, saving nothing.
@@ -116,10 +107,6 @@ class TForm1 : public QWidget {
   // Whether the start-up walk is still adding folders to the list.
   bool Walking() const { return walking_; }
 
-  // Test seam: when set, runs on the walk's thread before each folder below
-  // the program folder is reported, so that a test can hold the walk back.
-  static inline std::function<void()> BeforeWalkReport;
-
  signals:
   // The start-up walk has ended and the folder list holds all it found.
   void FolderListComplete();
@@ -134,21 +121,18 @@ class TForm1 : public QWidget {
   // for; false (after the message) when list style has nothing selected.
   bool ChosenFolder(std::string& folder);
   void SetClientWidth(int width);
-  // The start-up walk: begun as the window is made, taken in by FormCreate
-  // (from then on its entries are merged into whichever list holds the
-  // folders), ended on the window's thread.
-  void BeginWalk();
+  // The start-up walk, taken in by FormCreate (from then on its entries are
+  // merged into whichever list holds the folders), ended on the window's
+  // thread.
   void StartWalk();
-  void RunWalk();
   void MergeWalked();
   void EndWalk();
   void StopWalk();
   void ShowWalkProgress();
   void AddFixedFolder(const std::string& displayName);
 
+  std::unique_ptr<vistrune::StartupWalk> walk_;
   std::unique_ptr<Ui::TForm1> ui_;
-  std::string executablePath_;
-  std::string windowsDirectory_;
   bool exiting_ = false;
 
   QString labelCaption_;
@@ -157,19 +141,6 @@ class TForm1 : public QWidget {
   int walkedListed_ = 0;
   // The fixed folders' display names in the folder list, sorted.
   std::vector<std::string> fixedNames_;
-  std::thread walkThread_;
-  std::atomic<bool> stopWalk_{false};
-  // Shared with the walk's thread.
-  std::mutex walkMutex_;
-  std::condition_variable firstReport_;
-  bool reported_ = false;   // the first report (or the end) has come
-  std::string walkedHome_;  // the program folder's entry, from the first report
-  // The entries found and not listed yet, one after another in one text,
-  // and where each ends: the walk's thread then allocates once per many
-  // entries, not once per entry.
-  std::string walkedText_;
-  std::vector<size_t> walkedEnds_;
-  std::exception_ptr walkError_;  // what ended the walk, if it raised
 };
 
 extern TForm1* Form1;

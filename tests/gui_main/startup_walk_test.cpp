@@ -52,7 +52,7 @@ class WalkGate {
 class HeldWalkTest : public MainWindowTest {
  protected:
   HeldWalkTest() {
-    TForm1::BeforeWalkReport = [this] { gate.Pass(); };
+    StartupWalk::BeforeReport = [this] { gate.Pass(); };
     // Twenty folders beside the two equal but for case to a fixed folder's
     // name, and a video in the program folder itself.
     for (int i = 0; i < 20; ++i) temp.MakeDir("Movies/f" + std::to_string(100 + i));
@@ -62,7 +62,7 @@ class HeldWalkTest : public MainWindowTest {
   ~HeldWalkTest() override {
     gate.Open();
     EndForm();
-    TForm1::BeforeWalkReport = nullptr;
+    StartupWalk::BeforeReport = nullptr;
   }
 
   void WriteIniWithStyle(const std::string& style) {
