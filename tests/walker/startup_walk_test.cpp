@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/config.h"
@@ -52,11 +53,18 @@ class StartupWalkTest : public ::testing::Test {
 };
 
 TEST_F(StartupWalkTest, EntriesTakenWhileItRunsAreAllItFoundInItsOrder) {
+  // The walk waits at its first folder below the program folder until its
+  // end has been asked for, so that the end comes after the asking.
+  std::atomic<bool> asked{false};
+  StartupWalk::BeforeReport = [&] {
+    while (!asked.load()) std::this_thread::yield();
+  };
   StartupWalk walk(Program());
   EXPECT_EQ(AppPath, temp.Path() + platform::kPathDelimiter + "Movies" + platform::kPathDelimiter);
   EXPECT_EQ(walk.WaitForHome(), "Movies");
   std::atomic<int> told{0};
   walk.WhenEnded([&] { ++told; });
+  asked = true;
   std::vector<std::string> entries;
   while (told.load() == 0) Append(entries, walk.TakeFound());
   Append(entries, walk.TakeFound());
