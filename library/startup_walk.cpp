@@ -99,6 +99,17 @@ std::string StartupWalk::WaitForHome() {
   return home_;
 }
 
+std::vector<std::string_view> StartupWalk::Found::Entries() const {
+  std::vector<std::string_view> entries;
+  entries.reserve(ends.size());
+  size_t begin = 0;
+  for (const size_t end : ends) {
+    entries.emplace_back(text.data() + begin, end - begin);
+    begin = end;
+  }
+  return entries;
+}
+
 StartupWalk::Found StartupWalk::TakeFound() {
   Found taken;
   const std::lock_guard lock(mutex_);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,6 +39,8 @@ class StartupWalk {
   struct Found {
     std::string text;
     std::vector<size_t> ends;
+    // The entries, as views into text.
+    std::vector<std::string_view> Entries() const;
   };
   Found TakeFound();
 

@@ -212,13 +212,7 @@ void TForm1::StartWalk() {
 void TForm1::MergeWalked() {
   const StartupWalk::Found found = walk_->TakeFound();
   if (found.ends.empty()) return;
-  std::vector<std::string_view> batch;
-  batch.reserve(found.ends.size());
-  size_t begin = 0;
-  for (const size_t end : found.ends) {
-    batch.emplace_back(found.text.data() + begin, end - begin);
-    begin = end;
-  }
+  std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
   // The list that holds the folders now, in either style, is sorted. A
   // walked entry goes after the entries equal to it but for letter case

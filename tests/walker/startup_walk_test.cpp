@@ -24,11 +24,7 @@ namespace {
 using testing::TempDir;
 
 void Append(std::vector<std::string>& entries, const StartupWalk::Found& found) {
-  size_t begin = 0;
-  for (const size_t end : found.ends) {
-    entries.push_back(found.text.substr(begin, end - begin));
-    begin = end;
-  }
+  for (const std::string_view entry : found.Entries()) entries.emplace_back(entry);
 }
 
 size_t Depth(const std::string& entry) {
