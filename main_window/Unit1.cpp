@@ -255,7 +255,6 @@ void TForm1::ShowWalkProgress() {
 }
 
 void TForm1::EndWalk() {
-  if (!walking_) return;
   const std::exception_ptr error = walk_->Finish();
   walkTimer_->stop();
   walking_ = false;
