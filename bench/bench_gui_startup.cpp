@@ -185,6 +185,8 @@ int main(int argc, char** argv) {
   const StartUp emptyStart = RunStartUp(self, empty);
   std::printf("empty program folder: window shown %.3f s, resident %.1f MB\n", emptyStart.shown,
               emptyStart.residentKb / 1024.0);
+  // Closing the window saved its settings file there.
+  std::remove((std::string(empty) + "/Vistrune.ini").c_str());
   rmdir(empty);
 
   if (coldRounds > 0) {
