@@ -9,12 +9,20 @@
 // the memory resident at the end of start-up, and the style switches with
 // that many entries.
 //
+// On a warm cache a third start-up is timed beside them, the floor: the same
+// walk, but the windows made for an empty folder, so that nothing the walk
+// finds is listed (its batches are taken and dropped). It ends when the
+// window learns that the walk ended. Its ratio to the walk alone is what
+// starting Qt and making the windows cost the walk, before any of the
+// list's own work.
+//
 //   bench_gui_startup [ROOT [COLD_ROUNDS [WARM_ROUNDS]]]
 //       (default /tmp/vistrune-bench-tree, 3 and 5 rounds)
 //
 // Each start-up is a fresh process (this program again, with --child) that
 // does what the program's entry does, with the program folder ROOT.
 #include <QApplication>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -76,15 +84,48 @@ int Child(const std::string& root) {
   return 0;
 }
 
+// The floor: the walk of ROOT begun first, as the program does, and the
+// windows made and shown for the empty program folder EMPTY; the walk's
+// batches are taken as often as the window takes them, and dropped. Prints
+// when the walk began and when the window's thread learnt that it ended.
+int FloorChild(const std::string& root, const std::string& empty) {
+  const long long walkStart = Now();
+  auto walk = std::make_unique<vistrune::StartupWalk>(root + "/vistrune");
+  int qtArgc = 1;
+  char name[] = "vistrune";
+  char* qtArgv[] = {name, nullptr};
+  QApplication app(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Vistrune Z"));
+  Form1 = new TForm1(empty + "/vistrune");
+  Form2 = new TForm2(Form1);
+  AboutBox = new TAboutBox(Form1);
+  Form4 = new TForm4(Form1);
+  Form1->show();
+  QTimer batches;
+  QObject::connect(&batches, &QTimer::timeout, [&] { walk->TakeFound(); });
+  batches.start(100);
+  walk->WhenEnded(
+      [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+  QApplication::exec();
+  std::printf("%lld 0 %lld 0 0\n", walkStart, Now());
+  delete Form1;
+  return walk->Finish() ? 1 : 0;
+}
+
 struct StartUp {
   double walkStart = 0, shown = 0, complete = 0;
   long entries = 0, residentKb = 0;
 };
 
-StartUp RunStartUp(const std::string& self, const std::string& root) {
+// Runs the child start-up (or, given empty, the floor) and reads its times.
+StartUp RunStartUp(const std::string& self, const std::string& root,
+                   const std::string& empty = "") {
   const std::string out = "/tmp/vistrune-bench-startup.txt";
   const long long start = Now();
-  RunTool({self, "--child", root}, out.c_str());
+  if (empty.empty())
+    RunTool({self, "--child", root}, out.c_str());
+  else
+    RunTool({self, "--floor", root, empty}, out.c_str());
   std::ifstream in(out);
   long long walkStart = 0, shown = 0, complete = 0;
   StartUp s;
@@ -111,15 +152,17 @@ double WalkAlone(const std::string& root) {
 // against the walk that ran beside it, and their median given: on a machine
 // whose speed drifts from minute to minute, they drift less than the ratio
 // of the medians.
-void Measure(const std::string& self, const std::string& root, int rounds, bool cold) {
+void Measure(const std::string& self, const std::string& root, int rounds, bool cold,
+             const std::string& empty) {
   std::map<std::string, std::vector<double>> s;
   long residentKb = 0;
+  const int kinds = cold ? 3 : 4;
   for (int r = 0; r < rounds; ++r) {
-    StartUp up;
+    StartUp up, floor;
     double walk = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kinds; ++i) {
       if (cold) DropCaches();
-      switch ((i + r) % 3) {
+      switch ((i + r) % kinds) {
         case 0:
           up = RunStartUp(self, root);
           s["shown"].push_back(up.shown);
@@ -130,13 +173,22 @@ void Measure(const std::string& self, const std::string& root, int rounds, bool 
         case 1:
           s["find"].push_back(Seconds([&] { RunFind(root, "/dev/null"); }));
           break;
-        default:
+        case 2:
           walk = WalkAlone(root);
           s["walk"].push_back(walk);
+          break;
+        default:
+          floor = RunStartUp(self, root, empty);
+          s["floor"].push_back(floor.complete);
+          s["floor from walk start"].push_back(floor.complete - floor.walkStart);
       }
     }
     s["complete/walk"].push_back(up.complete / walk);
     s["from walk start/walk"].push_back((up.complete - up.walkStart) / walk);
+    if (!cold) {
+      s["floor/walk"].push_back(floor.complete / walk);
+      s["floor from walk start/walk"].push_back((floor.complete - floor.walkStart) / walk);
+    }
   }
   const double find = Median(s["find"]);
   std::printf("%s cache, %d rounds interleaved (medians):\n", cold ? "cold" : "warm", rounds);
@@ -149,6 +201,15 @@ void Measure(const std::string& self, const std::string& root, int rounds, bool 
   std::printf("  walk's start to list complete:  %8.3f s  (/walk %.2f, by round %.2f)\n",
               Median(s["from walk start"]), Median(s["from walk start"]) / Median(s["walk"]),
               Median(s["from walk start/walk"]));
+  if (!cold) {
+    std::printf("  floor, process start to walk end: %6.3f s  (/walk %.2f, by round %.2f)\n",
+                Median(s["floor"]), Median(s["floor"]) / Median(s["walk"]),
+                Median(s["floor/walk"]));
+    std::printf("  floor, walk's start to walk end:  %6.3f s  (/walk %.2f, by round %.2f)\n",
+                Median(s["floor from walk start"]),
+                Median(s["floor from walk start"]) / Median(s["walk"]),
+                Median(s["floor from walk start/walk"]));
+  }
   std::printf("  the walk alone (in process):    %8.3f s  (/find %.2f)\n", Median(s["walk"]),
               Median(s["walk"]) / find);
   std::printf("  find ROOT -type d:              %8.3f s\n", find);
@@ -160,6 +221,7 @@ void Measure(const std::string& self, const std::string& root, int rounds, bool 
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--child") return Child(argv[2]);
+  if (argc > 3 && std::string(argv[1]) == "--floor") return FloorChild(argv[2], argv[3]);
   std::string root = argc > 1 ? argv[1] : "/tmp/vistrune-bench-tree";
   const int coldRounds = argc > 2 ? std::atoi(argv[2]) : 3;
   const int warmRounds = argc > 3 ? std::atoi(argv[3]) : 5;
@@ -185,17 +247,17 @@ int main(int argc, char** argv) {
   const StartUp emptyStart = RunStartUp(self, empty);
   std::printf("empty program folder: window shown %.3f s, resident %.1f MB\n", emptyStart.shown,
               emptyStart.residentKb / 1024.0);
-  // Closing the window saved its settings file there.
-  std::remove((std::string(empty) + "/Vistrune.ini").c_str());
-  rmdir(empty);
 
   if (coldRounds > 0) {
     if (DropCaches())
-      Measure(self, root, coldRounds, true);
+      Measure(self, root, coldRounds, true, empty);
     else
       std::printf("cold cache: skipped, the page cache cannot be dropped here\n");
   }
-  Measure(self, root, warmRounds, false);
+  Measure(self, root, warmRounds, false, empty);
+  // Closing the window saved its settings file there.
+  std::remove((std::string(empty) + "/Vistrune.ini").c_str());
+  rmdir(empty);
 
   // Switching styles moves every entry between the list box and the combo
   // box; with this many entries it must stay quick.
