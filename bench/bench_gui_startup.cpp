@@ -59,8 +59,12 @@ long ResidentKilobytes() {
 // The child: the program's entry with ROOT as the program folder. Prints
 // when the walk began, when the window was shown and when the list was
 // complete (steady clock, which the parent shares), the entries listed and
-// the memory resident.
-int Child(const std::string& root) {
+// the memory resident. Given EMPTY, the floor: the walk of ROOT is still
+// begun first, but the windows are made for the empty program folder EMPTY,
+// the walk's batches are taken as often as the window takes them and
+// dropped, and "complete" is when the window's thread learns that the walk
+// ended.
+int Child(const std::string& root, const std::string& empty) {
   const long long walkStart = Now();
   auto walk = std::make_unique<vistrune::StartupWalk>(root + "/vistrune");
   int qtArgc = 1;
@@ -68,48 +72,29 @@ int Child(const std::string& root) {
   char* qtArgv[] = {name, nullptr};
   QApplication app(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("Vistrune Z"));
-  Form1 = new TForm1(std::move(walk));
+  const bool floor = !empty.empty();
+  Form1 = floor ? new TForm1(empty + "/vistrune") : new TForm1(std::move(walk));
   Form2 = new TForm2(Form1);
   AboutBox = new TAboutBox(Form1);
   Form4 = new TForm4(Form1);
   Form1->show();
   const long long shown = Now();
-  QObject::connect(Form1, &TForm1::FolderListComplete, [&] {
+  const auto complete = [&] {
     std::printf("%lld %lld %lld %d %ld\n", walkStart, shown, Now(), Form1->ListBox2->Count(),
                 ResidentKilobytes());
     QApplication::quit();
-  });
+  };
+  QTimer batches;
+  if (floor) {
+    QObject::connect(&batches, &QTimer::timeout, [&] { walk->TakeFound(); });
+    batches.start(100);
+    walk->WhenEnded([&] { QMetaObject::invokeMethod(qApp, complete, Qt::QueuedConnection); });
+  } else {
+    QObject::connect(Form1, &TForm1::FolderListComplete, complete);
+  }
   QApplication::exec();
   delete Form1;
   return 0;
-}
-
-// The floor: the walk of ROOT begun first, as the program does, and the
-// windows made and shown for the empty program folder EMPTY; the walk's
-// batches are taken as often as the window takes them, and dropped. Prints
-// when the walk began and when the window's thread learnt that it ended.
-int FloorChild(const std::string& root, const std::string& empty) {
-  const long long walkStart = Now();
-  auto walk = std::make_unique<vistrune::StartupWalk>(root + "/vistrune");
-  int qtArgc = 1;
-  char name[] = "vistrune";
-  char* qtArgv[] = {name, nullptr};
-  QApplication app(qtArgc, qtArgv);
-  QApplication::setApplicationName(QStringLiteral("Vistrune Z"));
-  Form1 = new TForm1(empty + "/vistrune");
-  Form2 = new TForm2(Form1);
-  AboutBox = new TAboutBox(Form1);
-  Form4 = new TForm4(Form1);
-  Form1->show();
-  QTimer batches;
-  QObject::connect(&batches, &QTimer::timeout, [&] { walk->TakeFound(); });
-  batches.start(100);
-  walk->WhenEnded(
-      [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
-  QApplication::exec();
-  std::printf("%lld 0 %lld 0 0\n", walkStart, Now());
-  delete Form1;
-  return walk->Finish() ? 1 : 0;
 }
 
 struct StartUp {
@@ -122,10 +107,7 @@ StartUp RunStartUp(const std::string& self, const std::string& root,
                    const std::string& empty = "") {
   const std::string out = "/tmp/vistrune-bench-startup.txt";
   const long long start = Now();
-  if (empty.empty())
-    RunTool({self, "--child", root}, out.c_str());
-  else
-    RunTool({self, "--floor", root, empty}, out.c_str());
+  RunTool({self, "--child", root, empty}, out.c_str());
   std::ifstream in(out);
   long long walkStart = 0, shown = 0, complete = 0;
   StartUp s;
@@ -220,8 +202,7 @@ void Measure(const std::string& self, const std::string& root, int rounds, bool 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2 && std::string(argv[1]) == "--child") return Child(argv[2]);
-  if (argc > 3 && std::string(argv[1]) == "--floor") return FloorChild(argv[2], argv[3]);
+  if (argc > 3 && std::string(argv[1]) == "--child") return Child(argv[2], argv[3]);
   std::string root = argc > 1 ? argv[1] : "/tmp/vistrune-bench-tree";
   const int coldRounds = argc > 2 ? std::atoi(argv[2]) : 3;
   const int warmRounds = argc > 3 ? std::atoi(argv[3]) : 5;
