@@ -98,12 +98,10 @@ void ConfigFile::WriteString(const std::string& Section, const std::string& Key,
       section.find('=') != std::string::npos || key.find('=') != std::string::npos)
     ThrowWriteFailure(path_);
 
-  std::string text;
-  int code = platform::ReadWholeFile(path_, text);
-  if (code != platform::kFileOk && code != platform::kFileNotFound) ThrowWriteFailure(path_);
-  if (platform::ReplaceWholeFile(path_, ini::SetValue(text, section, key, value)) !=
-      platform::kFileOk)
-    ThrowWriteFailure(path_);
+  // Read, edited and replaced as one change, so that no change another copy
+  // of the program makes meanwhile is lost.
+  const auto edit = [&](std::string_view text) { return ini::SetValue(text, section, key, value); };
+  if (platform::UpdateWholeFile(path_, edit) != platform::kFileOk) ThrowWriteFailure(path_);
 }
 
 void ConfigFile::WriteInteger(const std::string& Section, const std::string& Key,

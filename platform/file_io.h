@@ -6,9 +6,9 @@
 
 #ifndef _WIN32
 #include <sys/types.h>
-
-#include <functional>
 #endif
+#include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +23,7 @@ enum : int {
   kNotEnoughMemory = 8,
   kGeneralFailure = 31,
   kSharingViolation = 32,
+  kLockViolation = 33,
   kInvalidParameter = 87,
   kDiskFull = 112,
   kFileTooLarge = 223,
@@ -49,7 +50,8 @@ int ErrorCodeFromErrno(int error);
 // gives kSharingViolation, a path whose folder is missing kPathNotFound.
 int ReadWholeFile(const std::string& path, std::string& content);
 
-// Replaces the file at path with content, or creates it. The file holds
+// Replaces the file at path with content, or creates it, as one change under
+// the file's change lock (FileChangeLock below). The file holds
 // either its previous content or all of content, never anything in between,
 // even when the disk fills or the system stops: content goes to a temporary
 // file beside it (named after it, ".tmp-" and six characters; leftovers of an
@@ -63,7 +65,8 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // user, root included, and is not replaced (kAccessDenied), nor is a file the
 // caller may not write or anything that is not a regular file. On failure
 // the temporary file is removed and the file keeps its previous content.
-// Returns kFileOk or the code of the failed step.
+// Returns kFileOk or the code of the failed step; kLockViolation when the
+// change lock could not be had in time.
 //
 // One exception to all this: a file the caller may write in a folder where
 // the temporary file may not be created (access denied) is written in place
@@ -77,6 +80,54 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // and replaces it with ReplaceFileA, or becomes it with MoveFileExA when
 // there was none. A symbolic link is replaced itself, not followed.
 int ReplaceWholeFile(const std::string& path, std::string_view content);
+
+// One read-modify-write of the file at path under its change lock: reads the
+// file (nothing when there is none), hands its bytes to edit and replaces the
+// file with what edit returns, as ReplaceWholeFile does. No other change of
+// the file by this or any other process comes in between, so none is lost.
+// Returns what ReplaceWholeFile returns, or the code of the failed read (edit
+// is then not called).
+int UpdateWholeFile(const std::string& path,
+                    const std::function<std::string(std::string_view current)>& edit);
+
+// How long a change waits for the change lock before it gives up with
+// kLockViolation: a few seconds, so that a copy of the program that holds
+// the lock far longer than a change takes never makes another one hang.
+// Tests shorten it.
+std::chrono::milliseconds& ChangeLockPatience();
+
+// The change lock of the file at path, held while the object lives: every
+// change of the file, by any thread of any copy of the program, happens
+// under it. Waits for it up to ChangeLockPatience(). A lock ends with its
+// process, so a copy that died holding it never blocks the next one. Reads
+// take no lock: a change replaces the file whole, so they see the old or the
+// new file.
+//
+// POSIX: an flock on the file's folder (the file itself is replaced by each
+// change, so it cannot carry the lock). Where the folder cannot be opened or
+// the file system has no flock, the change goes ahead unguarded, as it would
+// with a single copy.
+// Windows: a named mutex of the session, named after the file's full path
+// in capitals; a mutex left by a thread or process that ended is taken over.
+class FileChangeLock {
+ public:
+  explicit FileChangeLock(const std::string& path);
+  ~FileChangeLock();
+  FileChangeLock(const FileChangeLock&) = delete;
+  FileChangeLock& operator=(const FileChangeLock&) = delete;
+
+  // kFileOk while the lock is held (or the change goes ahead unguarded);
+  // kLockViolation when the patience ran out first.
+  int Code() const { return code_; }
+
+ private:
+#ifdef _WIN32
+  void* mutex_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+  int code_ = 0;
+};
 
 #ifndef _WIN32
 // The system calls ReplaceWholeFile makes for the file and its folder, each

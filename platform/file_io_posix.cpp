@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include "platform/file_io.h"
 
@@ -23,9 +24,10 @@ ReplaceSystemCalls& Calls() {
   return SystemCallsOfReplace();
 }
 
-// The umask can only be read by setting it. The program is single-threaded
-// when it writes, and the mask in between is the strictest one, so a file
-// created meanwhile elsewhere could only come out less open, never more.
+// The umask can only be read by setting it. Changes take turns under the
+// change lock, so no other change reads it meanwhile, and the mask in between
+// is the strictest one, so a file created meanwhile elsewhere could only come
+// out less open, never more.
 mode_t CurrentUmask() {
   mode_t mask = umask(077);
   umask(mask);
@@ -170,32 +172,6 @@ int ErrorCodeFromErrno(int error) {
   }
 }
 
-namespace {
-
-// An exclusive lock on a folder, held while the object lives. Replacements
-// in the same folder take turns under it, across processes, so that one never
-// takes another's temporary file for a leftover of a crash. A lock ends with
-// its process, so whatever is left while it is held really is stale. Without
-// the lock (the folder cannot be opened) the replacement goes ahead unguarded.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder)
-      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    while (fd_ >= 0 && flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 int ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
   // Opened without blocking, so that a pipe or device under the file's name
@@ -224,8 +200,18 @@ int ReadWholeFile(const std::string& path, std::string& content) {
   return code;
 }
 
-int ReplaceWholeFile(const std::string& path, std::string_view content) {
-  std::string target = path;
+namespace {
+
+// The folder of path, as open() takes it.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// The file that a change of path changes: path itself, or the file that a
+// symbolic link at path points at.
+int ChangedFile(const std::string& path, std::string& target) {
+  target = path;
   struct stat st;
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     char* resolved = realpath(path.c_str(), nullptr);
@@ -233,7 +219,14 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
     target = resolved;
     free(resolved);
   }
+  return kFileOk;
+}
 
+// Replaces target (no symbolic link) with content; the caller holds the
+// change lock, which also makes the removal of leftover temporary files safe:
+// no other copy's replacement is under way.
+int ReplaceLocked(const std::string& target, std::string_view content) {
+  struct stat st;
   bool exists = stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return ErrorCodeFromErrno(errno);
   if (exists) {
@@ -247,12 +240,9 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
       return ErrorCodeFromErrno(errno);
   }
 
-  size_t slash = target.rfind('/');
-  const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string folder = prefix.empty() ? "." : prefix;
-  const std::string name = target.substr(prefix.size());
-  const FolderLock lock(folder);
-  RemoveStaleTemporaries(folder, name);
+  const std::string folder = FolderOf(target);
+  const size_t slash = target.rfind('/');
+  RemoveStaleTemporaries(folder, target.substr(slash == std::string::npos ? 0 : slash + 1));
 
   std::string temporary;
   const int fd = CreateTemporary(target, temporary);
@@ -276,6 +266,58 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
   }
   SyncFolder(folder);
   return kFileOk;
+}
+
+}  // namespace
+
+std::chrono::milliseconds& ChangeLockPatience() {
+  static std::chrono::milliseconds patience{5000};
+  return patience;
+}
+
+FileChangeLock::FileChangeLock(const std::string& path)
+    : fd_(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + ChangeLockPatience();
+  // flock has no time limit of its own, so the lock is tried again every
+  // few milliseconds: a change holds it for about as long as one fsync.
+  while (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    const bool busy = errno == EWOULDBLOCK;
+    if (!busy || Clock::now() >= deadline) {
+      if (busy) code_ = kLockViolation;
+      close(fd_);
+      fd_ = -1;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+FileChangeLock::~FileChangeLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+int UpdateWholeFile(const std::string& path,
+                    const std::function<std::string(std::string_view current)>& edit) {
+  std::string target;
+  int code = ChangedFile(path, target);
+  if (code != kFileOk) return code;
+  const FileChangeLock lock(target);
+  if (lock.Code() != kFileOk) return lock.Code();
+  std::string current;
+  code = ReadWholeFile(target, current);
+  if (code != kFileOk && code != kFileNotFound) return code;
+  return ReplaceLocked(target, edit(current));
+}
+
+int ReplaceWholeFile(const std::string& path, std::string_view content) {
+  std::string target;
+  const int code = ChangedFile(path, target);
+  if (code != kFileOk) return code;
+  const FileChangeLock lock(target);
+  if (lock.Code() != kFileOk) return lock.Code();
+  return ReplaceLocked(target, content);
 }
 
 }  // namespace vistrune::platform

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string_view>
 
 #include "platform/file_io.h"
@@ -158,7 +159,12 @@ int ReadWholeFile(const std::string& path, std::string& content) {
   }
 }
 
-int ReplaceWholeFile(const std::string& path, std::string_view content) {
+namespace {
+
+// Replaces the file at path with content; the caller holds the change lock,
+// which also makes the removal of leftover temporary files safe: no other
+// copy's replacement is under way.
+int ReplaceLocked(const std::string& path, std::string_view content) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
@@ -196,6 +202,77 @@ int ReplaceWholeFile(const std::string& path, std::string_view content) {
     return kFileOk;
   DeleteFileA(temporary.c_str());
   return code;
+}
+
+}  // namespace
+
+std::chrono::milliseconds& ChangeLockPatience() {
+  static std::chrono::milliseconds patience{5000};
+  return patience;
+}
+
+namespace {
+
+// The name of the change lock of the file at path: its full path in
+// capitals, as Windows compares names, hashed (FNV-1a) so that it fits a
+// mutex name, which may not hold a backslash.
+std::wstring ChangeLockName(const std::string& path) {
+  const int size = static_cast<int>(path.size());
+  std::wstring wide(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+  std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD length =
+      GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(length < full.size() ? length : 0);
+  if (full.empty()) full = wide;
+  CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+  uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : full) {
+    hash ^= static_cast<uint16_t>(c);
+    hash *= 1099511628211ull;
+  }
+  std::wstring name = L"Local\\VistruneZ-change-";
+  for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[(hash >> shift) & 15];
+  return name;
+}
+
+}  // namespace
+
+FileChangeLock::FileChangeLock(const std::string& path) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, ChangeLockName(path).c_str());
+  // Without a mutex the change goes ahead unguarded, as with a single copy.
+  if (!mutex) return;
+  const DWORD wait = WaitForSingleObject(mutex, static_cast<DWORD>(ChangeLockPatience().count()));
+  // WAIT_ABANDONED: its last owner ended without letting go; it is ours now.
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    mutex_ = mutex;
+    return;
+  }
+  CloseHandle(mutex);
+  code_ = kLockViolation;
+}
+
+FileChangeLock::~FileChangeLock() {
+  if (!mutex_) return;
+  ReleaseMutex(mutex_);
+  CloseHandle(mutex_);
+}
+
+int UpdateWholeFile(const std::string& path,
+                    const std::function<std::string(std::string_view current)>& edit) {
+  const FileChangeLock lock(path);
+  if (lock.Code() != kFileOk) return lock.Code();
+  std::string current;
+  const int code = ReadWholeFile(path, current);
+  if (code != kFileOk && code != kFileNotFound) return code;
+  return ReplaceLocked(path, edit(current));
+}
+
+int ReplaceWholeFile(const std::string& path, std::string_view content) {
+  const FileChangeLock lock(path);
+  if (lock.Code() != kFileOk) return lock.Code();
+  return ReplaceLocked(path, content);
 }
 
 }  // namespace vistrune::platform

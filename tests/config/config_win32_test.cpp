@@ -3,9 +3,12 @@
 // code page 932 already.
 #include <windows.h>
 
+#include <thread>
 #include <vector>
 
 #include "config_fixture.h"
+#include "platform/file_io.h"
+#include "support/shared_writes.h"
 
 namespace vistrune {
 namespace {
@@ -85,6 +88,19 @@ TEST_F(ConfigWindowsTest, ReplacementKeepsHiddenAndSystemAndClearsLeftovers) {
             DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
   EXPECT_EQ(testing::FolderEntries(dir_.Path()),
             (std::vector<std::string>{"Vistrune.ini", "Vistrune.ini.tmp-toolong"}));
+}
+
+// A thread that ends while it holds the change lock, as a copy of the program
+// that is killed does, leaves the lock to the next change.
+TEST_F(ConfigWindowsTest, LockOfAThreadThatEndedIsTakenOver) {
+  std::thread([this] {
+    // Never released: the thread ends holding it.
+    const auto* lock = new platform::FileChangeLock(ini_.Path());
+    EXPECT_EQ(lock->Code(), platform::kFileOk);
+  }).join();
+  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  ini_.WriteString("Form", "Pos.Left", "5");
+  EXPECT_EQ(ini_.ReadString("Form", "Pos.Left", ""), "5");
 }
 
 TEST_F(ConfigWindowsTest, CodePage932TextPassesAsItIsOrIsRefused) {

@@ -1,47 +1,72 @@
 // Vistrune.ini shared with another running copy of the program, and a
 // Vistrune.ini that is not a file at all.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "config/config.h"
+#include "platform/file_io.h"
+#include "support/shared_writes.h"
 #include "support/temp_dir.h"
 
 namespace vistrune {
 namespace {
 
-// Two copies of the program write the same file at once, each its own key
-// and, now and then, the whole file. None of the writes may fail: one
-// copy's temporary file is never taken for another's leftover.
-TEST(SharedFile, TwoWritersAtOnceLoseNoWrite) {
+// Copies of the program write the same file at once, each its own key, each
+// write read back right after it. No write may fail or be lost to another
+// copy's change, and each copy's last value stays.
+TEST(SharedFile, CopiesWritingAtOnceLoseNoWrite) {
   testing::TempDir temp;
   const ConfigFile ini(temp.Slash() + "Vistrune.ini");
-  constexpr int kWrites = 300;
-  const auto writer = [&ini](const char* key) {
-    int failed = 0;
-    for (int i = 0; i < kWrites; ++i) {
-      try {
-        if (i % 50 == 0) ini.Rewrite("ListBox", {}, {});
-        ini.WriteInteger("Form", key, i);
-      } catch (const Exception&) {
-        ++failed;
-      }
-    }
-    return failed;
-  };
+  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  constexpr int kCopies = 3;
+  constexpr int kWrites = 150;
+  const auto key = [](int copy) { return "Copy" + std::to_string(copy); };
+  std::vector<pid_t> children;
+  for (int copy = 1; copy < kCopies; ++copy) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(testing::UnconfirmedKeyedWrites(ini, key(copy), 1, kWrites) == 0 ? 0 : 1);
+    children.push_back(child);
+  }
+  EXPECT_EQ(testing::UnconfirmedKeyedWrites(ini, key(0), 1, kWrites), 0);
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "another copy lost writes";
+  }
+  for (int copy = 0; copy < kCopies; ++copy)
+    EXPECT_EQ(ini.ReadInteger("Form", key(copy), -1), kWrites) << key(copy);
+}
+
+// A copy that ends while it holds the change lock (killed, or crashed) does
+// not keep the next one from changing the file.
+TEST(SharedFile, CopyThatDiedHoldingTheLockBlocksNoChange) {
+  testing::TempDir temp;
+  const ConfigFile ini(temp.Slash() + "Vistrune.ini");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
-  if (child == 0) _exit(writer("Pos.Top") == 0 ? 0 : 1);
-  EXPECT_EQ(writer("Pos.Left"), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other writer lost writes";
-  // Which copy's last change survives is a matter of timing; the file is
-  // whole either way.
-  EXPECT_EQ(ini.LoadLines().Get(0), "[Style]");
+  if (child == 0) {
+    const platform::FileChangeLock lock(ini.Path());
+    (void)!write(ready[1], "x", 1);
+    pause();
+  }
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  kill(child, SIGKILL);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  ini.WriteString("Form", "Pos.Left", "5");
+  EXPECT_EQ(ini.ReadString("Form", "Pos.Left", ""), "5");
+  close(ready[0]);
+  close(ready[1]);
 }
 
 // A pipe under the file's name would block a reader forever; it is read as
