@@ -62,4 +62,11 @@ bool NamesEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string FoldName(std::string_view name) {
+  std::string folded(name);
+  for (size_t pos = 0; pos < folded.size(); pos += CharLength(name, pos))
+    if (CharLength(name, pos) == 1) folded[pos] = FoldAscii(folded[pos]);
+  return folded;
+}
+
 }  // namespace vistrune::cp932

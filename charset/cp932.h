@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace vistrune::cp932 {
@@ -35,5 +36,10 @@ size_t WholeCharPrefixLength(std::string_view text, size_t maxBytes);
 // differ. Letters outside ASCII (full-width Latin letters among them) are not
 // folded either.
 bool NamesEqual(std::string_view a, std::string_view b);
+
+// name with its single-byte ASCII letters folded to a-z, every double-byte
+// character kept as it is: NamesEqual(a, b) exactly when FoldName(a) ==
+// FoldName(b), so names can be looked up in a table by this form.
+std::string FoldName(std::string_view name);
 
 }  // namespace vistrune::cp932

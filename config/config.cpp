@@ -29,6 +29,30 @@ constexpr int kEntryBreaksLayout = platform::kInvalidParameter;
 // for "no mapping for the Unicode character in the target code page".
 constexpr int kEntryNotStorable = 1113;
 
+// A keyed read's value as the caller gets it: at most kMaxValueBytes of it,
+// in the narrow encoding.
+std::string ValueOf(std::string_view value) {
+  return platform::Cp932ToNarrow(
+      value.substr(0, cp932::WholeCharPrefixLength(value, kMaxValueBytes)));
+}
+
+// The file's bytes, or EFOpenError when it cannot be read.
+std::string ReadForLines(const std::string& path) {
+  std::string bytes;
+  if (platform::ReadWholeFile(path, bytes) != platform::kFileOk)
+    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + path +
+                      platform::Utf8ToNarrow(" は開けません"));
+  return bytes;
+}
+
+// The file's bytes as line access splits them. Converting before splitting
+// gives the same lines as splitting first: CR, LF and NUL are never part of
+// a double-byte character, and a byte that converts to nothing becomes
+// U+FFFD without taking a CR or LF with it.
+StringList LinesOf(std::string_view bytes) {
+  return StringList(ini::TextLines(platform::Cp932ToNarrow(bytes)));
+}
+
 bool HoldsLineBreakOrNul(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -73,8 +97,7 @@ std::string ConfigFile::ReadString(const std::string& Section, const std::string
   if (platform::ReadWholeFile(path_, text) != platform::kFileOk) return Default;
   std::optional<std::string_view> value = ini::FindValue(text, section, key);
   if (!value) return Default;
-  return platform::Cp932ToNarrow(
-      value->substr(0, cp932::WholeCharPrefixLength(*value, kMaxValueBytes)));
+  return ValueOf(*value);
 }
 
 int32_t ConfigFile::ReadInteger(const std::string& Section, const std::string& Key,
@@ -119,14 +142,29 @@ void ConfigFile::CreateIfMissing(const std::string& StyleValue) const {
 }
 
 StringList ConfigFile::LoadLines() const {
-  std::string bytes;
-  if (platform::ReadWholeFile(path_, bytes) != platform::kFileOk)
-    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + path_ +
-                      platform::Utf8ToNarrow(" は開けません"));
-  // Converting before splitting gives the same lines as splitting first: CR,
-  // LF and NUL are never part of a double-byte character, and a byte that
-  // converts to nothing becomes U+FFFD without taking a CR or LF with it.
-  return StringList(ini::TextLines(platform::Cp932ToNarrow(bytes)));
+  return LinesOf(ReadForLines(path_));
+}
+
+ConfigSnapshot::ConfigSnapshot(const ConfigFile& file)
+    : bytes_(ReadForLines(file.Path())), lines_(LinesOf(bytes_)) {}
+
+std::string ConfigSnapshot::ReadString(const std::string& Section, const std::string& Key,
+                                       const std::string& Default) const {
+  std::string section;
+  std::string key;
+  if (!platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key))
+    return Default;
+  auto indexed = sections_.find(ini::NameForm(section));
+  if (indexed == sections_.end())
+    indexed = sections_.emplace(ini::NameForm(section), ini::IndexSection(bytes_, section)).first;
+  const auto found = indexed->second.find(ini::NameForm(key));
+  if (found == indexed->second.end()) return Default;
+  return ValueOf(std::string_view(bytes_).substr(found->second.first, found->second.second));
+}
+
+int32_t ConfigSnapshot::ReadInteger(const std::string& Section, const std::string& Key,
+                                    int32_t Default) const {
+  return ini::ParseInteger(ReadString(Section, Key, "")).value_or(Default);
 }
 
 void ConfigFile::Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
@@ -201,6 +239,10 @@ void CreateConfigFileIfMissing(const std::string& StyleValue) {
 
 StringList LoadConfigLines() {
   return ProgramConfigFile().LoadLines();
+}
+
+ConfigSnapshot LoadConfigSnapshot() {
+  return ConfigSnapshot(ProgramConfigFile());
 }
 
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,

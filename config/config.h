@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "config/errors.h"
+#include "config/ini_text.h"
 
 namespace vistrune {
 
@@ -87,6 +89,30 @@ class ConfigFile {
   std::string path_;
 };
 
+// One reading of the file, for a window's creation step: its lines and its
+// keyed values as they were at that moment, so that looking up every fixed
+// folder's display name costs one read of the file, not one per folder.
+class ConfigSnapshot {
+ public:
+  // Reads the file once. Raises EFOpenError as ConfigFile::LoadLines does.
+  explicit ConfigSnapshot(const ConfigFile& file);
+
+  // What ConfigFile::LoadLines gave at that moment.
+  const StringList& Lines() const { return lines_; }
+
+  // What ConfigFile::ReadString gave at that moment.
+  std::string ReadString(const std::string& Section, const std::string& Key,
+                         const std::string& Default) const;
+  // What ConfigFile::ReadInteger gave at that moment.
+  int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
+
+ private:
+  std::string bytes_;
+  StringList lines_;
+  // The sections looked up so far, by their name's form, each indexed once.
+  mutable std::unordered_map<std::string, ini::KeyIndex> sections_;
+};
+
 // Whether text can be stored as a path or display name by the whole
 // rewrite and read back the same: code page 932 holds every character of it
 // exactly, and it has no CR, LF or NUL to break the line layout.
@@ -105,6 +131,8 @@ void WriteConfigString(const std::string& Section, const std::string& Key,
 void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
 void CreateConfigFileIfMissing(const std::string& StyleValue);
 StringList LoadConfigLines();
+// The file in the program folder, read once: ConfigSnapshot(file).
+ConfigSnapshot LoadConfigSnapshot();
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
                        const std::vector<std::string>& Names);
 

@@ -38,31 +38,46 @@ struct KeyPosition {
   size_t valueEnd = 0;
 };
 
-KeyPosition Locate(std::string_view text, std::string_view section, std::string_view key) {
-  const std::string_view wantedSection = Trim(section);
-  const std::string_view wantedKey = Trim(key);
-  KeyPosition position;
+// Calls visit(span, equals) for each key line of the first section named
+// section (equals: where its first "=" is in the line), in file order, until
+// visit returns true. Returns whether the section was found and, when visit
+// never returned true, where a line added to the section goes: the start of
+// the section line that ends it, or the end of the text.
+template <typename Visit>
+std::pair<bool, size_t> VisitKeyLines(std::string_view text, std::string_view section,
+                                      Visit visit) {
+  const std::string_view wanted = Trim(section);
+  bool found = false;
   for (const LineSpan& span : SplitLines(text)) {
     std::string_view line = text.substr(span.begin, span.end - span.begin);
     std::optional<std::string_view> name = SectionName(line);
-    if (!position.sectionFound) {
-      position.sectionFound = name && cp932::NamesEqual(*name, wantedSection);
+    if (!found) {
+      found = name && cp932::NamesEqual(*name, wanted);
       continue;
     }
-    if (name) {
-      position.sectionEnd = span.begin;
-      return position;
-    }
+    if (name) return {true, span.begin};
     size_t equals = line.find('=');
-    if (equals != std::string_view::npos &&
-        cp932::NamesEqual(Trim(line.substr(0, equals)), wantedKey)) {
-      position.keyFound = true;
-      position.valueBegin = span.begin + equals + 1;
-      position.valueEnd = span.end;
-      return position;
-    }
+    if (equals != std::string_view::npos && visit(span, equals)) return {true, span.begin};
   }
-  position.sectionEnd = text.size();
+  return {found, text.size()};
+}
+
+std::string_view KeyOf(std::string_view text, const LineSpan& span, size_t equals) {
+  return Trim(text.substr(span.begin, equals));
+}
+
+KeyPosition Locate(std::string_view text, std::string_view section, std::string_view key) {
+  const std::string_view wantedKey = Trim(key);
+  KeyPosition position;
+  const auto [found, end] = VisitKeyLines(text, section, [&](const LineSpan& span, size_t equals) {
+    if (!cp932::NamesEqual(KeyOf(text, span, equals), wantedKey)) return false;
+    position.keyFound = true;
+    position.valueBegin = span.begin + equals + 1;
+    position.valueEnd = span.end;
+    return true;
+  });
+  position.sectionFound = found;
+  position.sectionEnd = end;
   return position;
 }
 
@@ -138,6 +153,20 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
   KeyPosition position = Locate(text, section, key);
   if (!position.keyFound) return std::nullopt;
   return text.substr(position.valueBegin, position.valueEnd - position.valueBegin);
+}
+
+std::string NameForm(std::string_view name) {
+  return cp932::FoldName(Trim(name));
+}
+
+KeyIndex IndexSection(std::string_view text, std::string_view section) {
+  KeyIndex index;
+  VisitKeyLines(text, section, [&](const LineSpan& span, size_t equals) {
+    const size_t value = span.begin + equals + 1;
+    index.try_emplace(NameForm(KeyOf(text, span, equals)), value, span.end - value);
+    return false;
+  });
+  return index;
 }
 
 std::string SetValue(std::string_view text, std::string_view section, std::string_view key,

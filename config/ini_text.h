@@ -30,6 +30,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vistrune::ini {
@@ -55,6 +57,18 @@ std::vector<std::string> TextLines(std::string_view text);
 // is missing. The view points into text.
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
                                           std::string_view key);
+
+// The form in which section and key names are compared: without the blanks
+// and tabs around them, single-byte letters folded (cp932::FoldName). Two
+// names match exactly when their forms are equal.
+std::string NameForm(std::string_view name);
+
+// Every key of section, by its NameForm, with where its value lies in text
+// (offset and length): for a key that occurs more than once, its first line.
+// A look-up here finds what FindValue finds, for any number of keys at the
+// cost of one pass over the text.
+using KeyIndex = std::unordered_map<std::string, std::pair<size_t, size_t>>;
+KeyIndex IndexSection(std::string_view text, std::string_view section);
 
 // text with key in section set to value, every other byte kept:
 // - a found key line keeps its own key text and line end; only the bytes

@@ -160,7 +160,9 @@ void TForm1::FormCreate() {
   FixedFolderCount = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
-    const StringList lines = LoadConfigLines();
+    // One reading of the file serves the path lines and all their names.
+    const ConfigSnapshot config = LoadConfigSnapshot();
+    const StringList& lines = config.Lines();
     ListBox2->BeginUpdate();
     try {
       // The path lines follow the count line; the count may be anything a
@@ -168,7 +170,7 @@ void TForm1::FormCreate() {
       for (int64_t i = schema::kFirstPathLine;
            i < int64_t{FixedFolderCount} + schema::kFirstPathLine; ++i) {
         const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
-        AddFixedFolder(ReadConfigString(schema::kNameSection, path, path));
+        AddFixedFolder(config.ReadString(schema::kNameSection, path, path));
       }
     } catch (...) {
       ListBox2->EndUpdate();

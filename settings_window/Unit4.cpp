@@ -114,7 +114,10 @@ void TForm4::ConnectHandlers() {
 
 void TForm4::FormCreate() {
   if (ConfigFileExists()) {
-    const StringList lines = LoadConfigLines();
+    // One reading of the file serves the style, the count, the path lines
+    // and all the names.
+    const ConfigSnapshot config = LoadConfigSnapshot();
+    const StringList& lines = config.Lines();
 
     const std::string& style = lines.Get(schema::kStyleLine);
     if (style == schema::StyleLine(schema::kComboBoxStyle)) {
@@ -129,10 +132,10 @@ void TForm4::FormCreate() {
     // more lines would read the name sections as folders, fewer would drop
     // folders at the next save. Each path goes in with its display name, so
     // that when a missing line stops the reading the lists hold whole pairs.
-    const int32_t count = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
+    const int32_t count = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
     for (int32_t i = 0; i < count; ++i) {
       const std::string& path = lines.Get(schema::kFirstPathLine + i);
-      const std::string name = ReadConfigString(schema::kNameSection, path, path);
+      const std::string name = config.ReadString(schema::kNameSection, path, path);
       ListBox1->Add(path);
       ListBox2->Add(name);
     }

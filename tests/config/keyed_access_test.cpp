@@ -80,9 +80,14 @@ TEST_F(KeyedReadTest, FindsValuesByTheChosenRules) {
       {"Name2", "\xf0\x9f\x98\x80", def},  // not in code page 932
       {"Name2", "\xff", def},              // not UTF-8
   };
-  for (const Row& row : rows)
+  // One reading of the file, for many look-ups, finds the same.
+  const ConfigSnapshot snapshot(ini_);
+  for (const Row& row : rows) {
     EXPECT_EQ(ini_.ReadString(row.section, row.key, def), row.expected)
         << "[" << row.section << "] " << row.key;
+    EXPECT_EQ(snapshot.ReadString(row.section, row.key, def), row.expected)
+        << "one reading: [" << row.section << "] " << row.key;
+  }
 }
 
 TEST_F(KeyedReadTest, MissingOrUnreadableFileGivesTheDefault) {
@@ -100,6 +105,7 @@ TEST_F(KeyedReadTest, LongValuesAreCutToWhole2047Bytes) {
   std::string expected;
   for (int i = 0; i < 1023; ++i) expected += "ア";
   EXPECT_EQ(ini_.ReadString("S", "kana", ""), expected);
+  EXPECT_EQ(ConfigSnapshot(ini_).ReadString("S", "kana", ""), expected);
 }
 
 TEST_F(KeyedReadTest, BrokenDoubleByteCharactersReadAsReplacementCharacters) {
