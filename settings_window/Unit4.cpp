@@ -92,7 +92,9 @@ TForm4::TForm4(QWidget* parent)
   // rather than being cut.
   for (QRadioButton* radio : {RadioButton1, RadioButton2})
     radio->resize(std::max(radio->width(), radio->sizeHint().width()), radio->height());
-  CheckBox1->resize(CheckBox1->sizeHint().width(), CheckBox1->height());
+  // The formats box takes the width of its text, up to 閉じる beside it.
+  CheckBox1->resize(std::min(CheckBox1->sizeHint().width(), Button2->x() - CheckBox1->x()),
+                    CheckBox1->height());
   for (TListBox* list : {ListBox1, ListBox2}) {
     list->setItemDelegate(new RowHeightDelegate(list->itemDelegate(), list));
     list->setTextElideMode(Qt::ElideNone);
