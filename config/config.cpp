@@ -168,7 +168,8 @@ int32_t ConfigSnapshot::ReadInteger(const std::string& Section, const std::strin
 }
 
 void ConfigFile::Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
-                         const std::vector<std::string>& Names) const {
+                         const std::vector<std::string>& Names,
+                         const std::optional<std::string>& VideoExtensions) const {
   if (Paths.size() != Names.size()) throw EInOutError(kEntryBreaksLayout);
   // Every entry is checked and converted before the file is touched.
   const std::string style = RewriteEntry(StyleValue);
@@ -178,6 +179,8 @@ void ConfigFile::Rewrite(const std::string& StyleValue, const std::vector<std::s
     paths.push_back(RewriteEntry(Paths[i]));
     names.push_back(RewriteEntry(Names[i]));
   }
+  std::optional<std::string> extensions;
+  if (VideoExtensions) extensions = RewriteEntry(*VideoExtensions);
 
   std::string text;
   auto line = [&text](std::initializer_list<std::string_view> parts) {
@@ -194,6 +197,12 @@ void ConfigFile::Rewrite(const std::string& StyleValue, const std::vector<std::s
   for (size_t i = 0; i < paths.size(); ++i) line({paths[i], "=", names[i]});
   line({"[", kName2Section, "]"});
   for (size_t i = 0; i < paths.size(); ++i) line({names[i], "=", paths[i]});
+  // After the fixed layout, where readers that take lines by position never
+  // look.
+  if (extensions) {
+    line({"[", kVideoSection, "]"});
+    line({kExtensionsKey, "=", *extensions});
+  }
 
   int code = platform::ReplaceWholeFile(path_, text);
   if (code != platform::kFileOk) throw EInOutError(code);
@@ -246,8 +255,9 @@ ConfigSnapshot LoadConfigSnapshot() {
 }
 
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
-                       const std::vector<std::string>& Names) {
-  ProgramConfigFile().Rewrite(StyleValue, Paths, Names);
+                       const std::vector<std::string>& Names,
+                       const std::optional<std::string>& VideoExtensions) {
+  ProgramConfigFile().Rewrite(StyleValue, Paths, Names, VideoExtensions);
 }
 
 }  // namespace vistrune

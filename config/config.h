@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -71,13 +72,16 @@ class ConfigFile {
   // EFOpenError when the file cannot be read.
   StringList LoadLines() const;
 
-  // Replaces the whole file with the fixed 3N+6-line layout of schema.h.
-  // Paths and Names have the same length. Raises EInOutError on failure; the
-  // file then keeps its previous content. Refused before the file is touched:
-  // an entry that code page 932 cannot hold (code 1113), an entry with a CR,
-  // LF or NUL, or lists of different lengths (code 87).
+  // Replaces the whole file with the fixed 3N+6-line layout of schema.h,
+  // followed, only when VideoExtensions is given, by the two lines "[Video]"
+  // and "Extensions=" with its value. Paths and Names have the same length.
+  // Raises EInOutError on failure; the file then keeps its previous content.
+  // Refused before the file is touched: an entry or value that code page 932
+  // cannot hold (code 1113), one with a CR, LF or NUL, or lists of different
+  // lengths (code 87).
   void Rewrite(const std::string& StyleValue, const std::vector<std::string>& Paths,
-               const std::vector<std::string>& Names) const;
+               const std::vector<std::string>& Names,
+               const std::optional<std::string>& VideoExtensions = std::nullopt) const;
 
   // When no file exists, creates it as Rewrite(StyleValue, {}, {}) would; an
   // existing file is left as it is. A failure is reported as a keyed
@@ -134,6 +138,7 @@ StringList LoadConfigLines();
 // The file in the program folder, read once: ConfigSnapshot(file).
 ConfigSnapshot LoadConfigSnapshot();
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
-                       const std::vector<std::string>& Names);
+                       const std::vector<std::string>& Names,
+                       const std::optional<std::string>& VideoExtensions = std::nullopt);
 
 }  // namespace vistrune

@@ -15,9 +15,13 @@
 //   …          path=display name, one per folder
 //   2N+5       [Name2]
 //   …          display name=path, one per folder
+//   3N+6       [Video]                                (these two only when
+//   3N+7       Extensions=.mp4 .mkv …                  more formats are listed)
 //
 // The main window's close adds [Form] with Pos.Left and Pos.Top by key, and
-// rewrites the style line by key.
+// rewrites the style line by key. Older copies of the program read lines 1, 3
+// and 4 … N+3 by position and the rest by key, so whatever this program adds
+// goes after the fixed layout, to be read by key.
 #pragma once
 
 #include <string>
@@ -47,6 +51,14 @@ inline constexpr char kName2Section[] = "Name2";
 inline constexpr char kFormSection[] = "Form";
 inline constexpr char kLeftKey[] = "Pos.Left";
 inline constexpr char kTopKey[] = "Pos.Top";
+
+// Video formats listed beyond avi, wmv, mpg and mpeg, read by key at each
+// listing. The value is a list of extensions; kDefaultVideoExtensions is the
+// one the settings window writes when the user asks for them.
+inline constexpr char kVideoSection[] = "Video";
+inline constexpr char kExtensionsKey[] = "Extensions";
+inline constexpr char kDefaultVideoExtensions[] =
+    ".mp4 .m4v .mkv .webm .mov .ts .m2ts .mts .flv .3gp .vob .asf .rmvb .ogv .divx";
 
 // Line indices that line access reads.
 inline constexpr int kStyleLine = 1;

@@ -1,5 +1,7 @@
 #include "library/folder_paths.h"
 
+#include <algorithm>
+
 #include "config/config.h"
 #include "config/schema.h"
 #include "library/shared_state.h"
@@ -42,28 +44,71 @@ std::string HomeFolderNameOf(const std::string& programFolder) {
 
 namespace {
 
-// Whether name's extension is one of the video extensions, in any case. The
-// four are matched in one pass over the folder instead of one pass each.
-bool IsVideoName(const char* name, size_t length) {
-  size_t dot = length;
-  while (dot > 0 && name[dot - 1] != '.') --dot;
-  if (dot == 0) return false;
-  std::string extension(name + dot, length - dot);
+constexpr std::string_view kBuiltInExtensions[] = {"avi", "wmv", "mpg", "mpeg"};
+
+// Folds A-Z to a-z in an extension that is all ASCII, and leaves any other
+// unchanged.
+void FoldAsciiExtension(std::string& extension) {
+  for (char c : extension)
+    if (static_cast<unsigned char>(c) >= 0x80) return;
   for (char& c : extension)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return extension == "avi" || extension == "wmv" || extension == "mpg" || extension == "mpeg";
+}
+
+bool IsBuiltIn(std::string_view extension) {
+  for (std::string_view builtIn : kBuiltInExtensions)
+    if (extension == builtIn) return true;
+  return false;
+}
+
+// Whether name's extension is a video extension, the four or one of more.
+// The extensions are matched in one pass over the folder instead of one
+// pass each; extension is the caller's, reused from name to name.
+bool IsVideoName(std::string_view name, const std::vector<std::string>& more,
+                 std::string& extension) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  extension.assign(name.substr(dot + 1));
+  FoldAsciiExtension(extension);
+  return IsBuiltIn(extension) || std::binary_search(more.begin(), more.end(), extension);
 }
 
 }  // namespace
 
-std::vector<std::string> FindVideoFiles(const std::string& Folder) {
+std::vector<std::string> ParseVideoExtensions(std::string_view text) {
+  // Blanks, tabs, commas and dots are never the second byte of a code page
+  // 932 character, nor part of a UTF-8 one, so the text is split bytewise.
+  std::vector<std::string> extensions;
+  size_t begin = 0;
+  while (begin <= text.size()) {
+    const size_t end = std::min(text.find_first_of(" \t,", begin), text.size());
+    std::string_view piece = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (!piece.empty() && piece.front() == '.') piece.remove_prefix(1);
+    if (piece.empty() || piece.find('.') != std::string_view::npos) continue;
+    std::string extension(piece);
+    FoldAsciiExtension(extension);
+    if (!IsBuiltIn(extension)) extensions.push_back(std::move(extension));
+  }
+  std::sort(extensions.begin(), extensions.end());
+  extensions.erase(std::unique(extensions.begin(), extensions.end()), extensions.end());
+  return extensions;
+}
+
+std::vector<std::string> ListedVideoExtensions() {
+  return ParseVideoExtensions(ReadConfigString(schema::kVideoSection, schema::kExtensionsKey, ""));
+}
+
+std::vector<std::string> FindVideoFiles(const std::string& Folder,
+                                        const std::vector<std::string>& more) {
   std::vector<std::string> names;
   platform::DirReader reader;
   if (!reader.Open(Folder)) return names;
+  std::string extension;
   while (reader.Next()) {
     const std::string_view name(reader.Name(), reader.NameLength());
     if (name == "." || name == "..") continue;
-    if (IsVideoName(reader.Name(), reader.NameLength())) names.emplace_back(name);
+    if (IsVideoName(name, more, extension)) names.emplace_back(name);
   }
   return names;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vistrune {
@@ -22,10 +23,27 @@ std::string FolderOf(const std::string& path);
 // ("/videos/My.Clips/" gives "My.Clips"; a root folder gives "").
 std::string HomeFolderNameOf(const std::string& programFolder);
 
+// The video extensions listed in text, beyond avi, wmv, mpg and mpeg:
+// pieces separated by blanks, tabs or commas (".mp4 .mkv", "mp4,MKV"), each
+// with or without its leading dot. ASCII letters are folded to small ones in
+// an extension that is all ASCII; one holding other characters is kept as it
+// is, since folding bytes there could make two different characters equal
+// (in code page 932 a second byte may be an ASCII letter). Dropped: empty
+// pieces, pieces with a dot after the first (no extension holds one),
+// repeats and the four. Sorted, without dots: what FindVideoFiles takes.
+std::vector<std::string> ParseVideoExtensions(std::string_view text);
+
+// The extensions the configuration file lists now, in its [Video] section
+// (ParseVideoExtensions of Extensions=; none when the key is missing). Read
+// afresh each time, so a change takes effect at the next listing.
+std::vector<std::string> ListedVideoExtensions();
+
 // The names in Folder (which ends in a separator) whose extension, the text
-// after the last dot, is avi, wmv, mpg or mpeg in any letter case. Hidden
+// after the last dot, is avi, wmv, mpg or mpeg, or one of more (as
+// ParseVideoExtensions gives them), letter case ignored as there. Hidden
 // entries and folders with such names count too. A folder that is missing or
 // cannot be read gives no names.
-std::vector<std::string> FindVideoFiles(const std::string& Folder);
+std::vector<std::string> FindVideoFiles(const std::string& Folder,
+                                        const std::vector<std::string>& more = {});
 
 }  // namespace vistrune

@@ -311,7 +311,7 @@ void TForm1::contextMenuEvent(QContextMenuEvent* event) {
 // --- Listing the videos of the chosen folder ---
 
 void TForm1::ListVideoFiles(const std::string& Folder) {
-  ListBox1->AddMany(FindVideoFiles(Folder));
+  ListBox1->AddMany(FindVideoFiles(Folder, ListedVideoExtensions()));
 }
 
 void TForm1::ListBox2Click() {

@@ -63,7 +63,8 @@ class TForm1 : public QWidget {
   void Exit1Click();
 
   // Listing the videos of the chosen folder.
-  // Adds the videos of Folder to the file list.
+  // Adds the videos of Folder to the file list: the four formats, and those
+  // the configuration file lists at this moment.
   void ListVideoFiles(const std::string& Folder);
   // Click on the folder list: list the chosen folder's videos.
   void ListBox2Click();

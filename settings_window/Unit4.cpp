@@ -1,6 +1,7 @@
 #include "settings_window/Unit4.h"
 
 #include <QAbstractItemDelegate>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/config.h"
@@ -81,6 +83,7 @@ TForm4::TForm4(QWidget* parent)
   ListBox2 = ui_->ListBox2;
   Button3 = ui_->Button3;
   Button2 = ui_->Button2;
+  CheckBox1 = ui_->CheckBox1;
 
   move(kLeft, kTop);
   ApplyWindowFont(this);
@@ -89,6 +92,9 @@ TForm4::TForm4(QWidget* parent)
   // rather than being cut.
   for (QRadioButton* radio : {RadioButton1, RadioButton2})
     radio->resize(std::max(radio->width(), radio->sizeHint().width()), radio->height());
+  // The formats box takes the width of its text, up to 閉じる beside it.
+  CheckBox1->resize(std::min(CheckBox1->sizeHint().width(), Button2->x() - CheckBox1->x()),
+                    CheckBox1->height());
   for (TListBox* list : {ListBox1, ListBox2}) {
     list->setItemDelegate(new RowHeightDelegate(list->itemDelegate(), list));
     list->setTextElideMode(Qt::ElideNone);
@@ -114,10 +120,15 @@ void TForm4::ConnectHandlers() {
 
 void TForm4::FormCreate() {
   if (ConfigFileExists()) {
-    // One reading of the file serves the style, the count, the path lines
-    // and all the names.
+    // One reading of the file serves the list of more formats, the style,
+    // the count, the path lines and all the names.
     const ConfigSnapshot config = LoadConfigSnapshot();
     const StringList& lines = config.Lines();
+
+    // Taken first, so that a file whose lines stop the rest of this step
+    // short still keeps its list at the next save.
+    videoExtensions_ = config.ReadString(schema::kVideoSection, schema::kExtensionsKey, "");
+    CheckBox1->setChecked(!videoExtensions_.empty());
 
     const std::string& style = lines.Get(schema::kStyleLine);
     if (style == schema::StyleLine(schema::kComboBoxStyle)) {
@@ -151,7 +162,13 @@ void TForm4::FormCreate() {
 void TForm4::FormClose() {
   const std::string style =
       RadioButton1->isChecked() ? schema::kComboBoxStyle : schema::kListBoxStyle;
-  RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items());
+  // The list of more formats follows the fixed layout only while the box is
+  // checked; unchecked, the file is the fixed layout alone.
+  std::optional<std::string> videoExtensions;
+  if (CheckBox1->isChecked())
+    videoExtensions =
+        videoExtensions_.empty() ? std::string(schema::kDefaultVideoExtensions) : videoExtensions_;
+  RewriteConfigFile(style, ListBox1->Items(), ListBox2->Items(), videoExtensions);
 }
 
 void TForm4::Button1Click() {

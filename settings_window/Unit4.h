@@ -4,10 +4,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "widgets/list_box.h"
 #include "widgets/modal_window.h"
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,6 +44,7 @@ class TForm4 : public vistrune::NoCancelDialog {
   TListBox* ListBox1;          // the fixed folders' full paths
   TListBox* ListBox2;          // their display names, entry i belonging to ListBox1's entry i
   QPushButton* Button3;        // 削除: remove the chosen fixed folder
+  QCheckBox* CheckBox1;        // "MP4・MKV なども表示": list more video formats than the four
   QPushButton* Button2;        // 閉じる: close the window, which saves
 
   // Creation: fills the controls from the configuration file.
@@ -70,6 +73,10 @@ class TForm4 : public vistrune::NoCancelDialog {
   void ConnectHandlers();
 
   std::unique_ptr<Ui::TForm4> ui_;
+  // The file's list of more video formats as the creation step read it
+  // ("" when it held none), written back as it is while CheckBox1 stays
+  // checked, so that a list edited by hand survives.
+  std::string videoExtensions_;
 };
 
 // The settings window on the screen, or the hidden one made at start-up.

@@ -69,6 +69,14 @@ TEST_F(RewriteTest, WorkedExampleThenMainWindowClose) {
   EXPECT_EQ(ini_.ReadString("Name2", "アニメ", ""), "D:\\Video\\Anime");
 }
 
+TEST_F(RewriteTest, TheVideoSectionFollowsTheFixedLayoutAndIsCheckedLikeTheEntries) {
+  const std::string expected = kWorkedExample + "[Video]\r\nExtensions=.mp4 MKV,\r\n";
+  ini_.Rewrite("ListBox", {"D:\\Video\\Anime", "E:\\Clips"}, {"アニメ", "Clips"}, ".mp4 MKV,");
+  EXPECT_EQ(IniBytes(), expected);
+  EXPECT_EQ(InOutErrorCode([this] { ini_.Rewrite("ListBox", {}, {}, ".mp4\r\n[Name2]"); }), 87);
+  EXPECT_EQ(IniBytes(), expected);
+}
+
 TEST_F(RewriteTest, NoFixedFoldersGiveSixLinesAndDropEverythingElse) {
   WriteIni("[Form]\r\nPos.Left=1\r\n" + std::string(100000, 'x'));
   ini_.Rewrite("ComboBox", {}, {});

@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "config/config.h"
+#include "config/schema.h"
 #include "gui_main/main_window_fixture.h"
 #include "library/folder_paths.h"
 #include "platform/paths.h"
@@ -27,6 +28,34 @@ TEST_F(MainWindowTest, ClickingAFolderListsItsVideosSorted) {
   // The program's own changes never count as a click.
   form.ListBox2->SetItemIndex(Row(form.ListBox2, "Movies"));
   EXPECT_EQ(form.ListBox1->Count(), 6);
+}
+
+TEST_F(MainWindowTest, MoreFormatsAreListedWhileTheFileListsThem) {
+  for (const char* name : {"a.avi", "e.mp4", "f.MKV", "g.ts", "x.mp3", "y.tsx"})
+    temp.WriteFile(std::string("Movies/new/") + name, "x");
+  temp.MakeDir("Movies/new/h.mp4");
+  const Lines layout = {"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=0"};
+  struct Case {
+    Lines section;
+    Lines listed;
+  };
+  const std::vector<Case> cases = {
+      {{}, {"a.avi"}},
+      {{"[Video]", std::string("Extensions=") + schema::kDefaultVideoExtensions},
+       {"a.avi", "e.mp4", "f.MKV", "g.ts", "h.mp4"}},
+      {{}, {"a.avi"}},
+  };
+  TForm1& form = Start();
+  // The same window each time: the file is read again at every listing, and
+  // the formats go when the section goes.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section.empty() ? "no section" : c.section.back());
+    Lines lines = layout;
+    lines.insert(lines.end(), c.section.begin(), c.section.end());
+    WriteIni(lines);
+    ClickFolder(Row(form.ListBox2, "new"));
+    EXPECT_EQ(form.ListBox1->Items(), c.listed);
+  }
 }
 
 TEST_F(MainWindowTest, FixedFolderWithoutTrailingSeparatorIsListedAndPlayed) {

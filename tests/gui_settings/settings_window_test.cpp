@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -159,6 +160,37 @@ TEST_F(SettingsWindowTest, FoldersArePairedInFileOrderAndAnUntouchedCloseRewrite
             Crlf({"[Style]", "Style=ComboBox", "[FixedFolder Setting]", "count=3", "/v/anime",
                   "/v/clips", "/v/empty", "[Name]", animeName, "/v/clips=/v/clips",
                   "/v/empty=", "[Name2]", animePath, "/v/clips=/v/clips", "=/v/empty"}));
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(SettingsWindowTest, TheFormatsBoxAddsItsSectionAfterTheLayoutOnlyWhileChecked) {
+  const std::string defaults = Crlf(
+      {"[Video]",
+       "Extensions=.mp4 .m4v .mkv .webm .mov .ts .m2ts .mts .flv .3gp .vob .asf .rmvb .ogv .divx"});
+  const std::string byHand = Crlf({"[Video]", "Extensions=MKV,,.ts  mp4"});
+  struct Case {
+    std::string file;
+    bool checked;  // as the window opens
+    bool toggle;   // the user clicks the box before closing
+    std::string saved;
+  };
+  const std::vector<Case> cases = {
+      {kOneFolder, false, false, kOneFolder},
+      {kOneFolder, false, true, kOneFolder + defaults},
+      {kOneFolder + byHand + Crlf({"[Form]", "Pos.Left=218"}), true, false, kOneFolder + byHand},
+      {kOneFolder + byHand, true, true, kOneFolder},
+      {kOneFolder + Crlf({"[Video]", "Extensions="}), false, false, kOneFolder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteIni(c.file);
+    TForm4 form;
+    form.show();
+    EXPECT_EQ(form.CheckBox1->isChecked(), c.checked);
+    if (c.toggle) QTest::mouseClick(form.CheckBox1, Qt::LeftButton);
+    form.Button2->click();
+    EXPECT_EQ(Ini(), c.saved);
+  }
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
