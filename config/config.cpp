@@ -36,21 +36,10 @@ std::string ValueOf(std::string_view value) {
       value.substr(0, cp932::WholeCharPrefixLength(value, kMaxValueBytes)));
 }
 
-// The file's bytes, or EFOpenError when it cannot be read.
-std::string ReadForLines(const std::string& path) {
-  std::string bytes;
-  if (platform::ReadWholeFile(path, bytes) != platform::kFileOk)
-    throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + path +
-                      platform::Utf8ToNarrow(" は開けません"));
-  return bytes;
-}
-
-// The file's bytes as line access splits them. Converting before splitting
-// gives the same lines as splitting first: CR, LF and NUL are never part of
-// a double-byte character, and a byte that converts to nothing becomes
-// U+FFFD without taking a CR or LF with it.
-StringList LinesOf(std::string_view bytes) {
-  return StringList(ini::TextLines(platform::Cp932ToNarrow(bytes)));
+// Line access's failure: the file at path cannot be read.
+[[noreturn]] void ThrowCannotOpen(const std::string& path) {
+  throw EFOpenError(platform::Utf8ToNarrow("ファイル ") + path +
+                    platform::Utf8ToNarrow(" は開けません"));
 }
 
 bool HoldsLineBreakOrNul(std::string_view text) {
@@ -76,9 +65,29 @@ bool CanStoreInConfigFile(const std::string& text) {
   return !HoldsLineBreakOrNul(text) && platform::NarrowToCp932(text, converted);
 }
 
+StringList::StringList(std::shared_ptr<const std::string> cp932) : cp932_(std::move(cp932)) {
+  // Splitting before converting gives the lines that converting first
+  // would: CR, LF and NUL are never part of a double-byte character.
+  spans_ = ini::TextLineSpans(*cp932_);
+}
+
 const std::string& StringList::Get(int index) const {
   if (index < 0 || index >= Count()) throw EStringListError(index);
-  return items_[static_cast<size_t>(index)];
+  auto found = converted_.find(index);
+  if (found == converted_.end()) {
+    const ini::LineSpan& span = spans_[static_cast<size_t>(index)];
+    found = converted_
+                .emplace(index, platform::Cp932ToNarrow(std::string_view(*cp932_).substr(
+                                    span.begin, span.end - span.begin)))
+                .first;
+  }
+  return found->second;
+}
+
+std::vector<std::string> StringList::Items() const {
+  std::vector<std::string> items;
+  for (int i = 0; i < Count(); ++i) items.push_back(Get(i));
+  return items;
 }
 
 bool ConfigFile::Exists() const {
@@ -142,24 +151,34 @@ void ConfigFile::CreateIfMissing(const std::string& StyleValue) const {
 }
 
 StringList ConfigFile::LoadLines() const {
-  return LinesOf(ReadForLines(path_));
+  auto bytes = std::make_shared<std::string>();
+  if (platform::ReadWholeFile(path_, *bytes) != platform::kFileOk) ThrowCannotOpen(path_);
+  return StringList(std::move(bytes));
 }
 
 ConfigSnapshot::ConfigSnapshot(const ConfigFile& file)
-    : bytes_(ReadForLines(file.Path())), lines_(LinesOf(bytes_)) {}
+    : path_(file.Path()),
+      bytes_(std::make_shared<std::string>()),
+      read_(platform::ReadWholeFile(path_, *bytes_) == platform::kFileOk) {}
+
+const StringList& ConfigSnapshot::Lines() const {
+  if (!read_) ThrowCannotOpen(path_);
+  if (!lines_) lines_.emplace(bytes_);
+  return *lines_;
+}
 
 std::string ConfigSnapshot::ReadString(const std::string& Section, const std::string& Key,
                                        const std::string& Default) const {
   std::string section;
   std::string key;
-  if (!platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key))
+  if (!read_ || !platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key))
     return Default;
   auto indexed = sections_.find(ini::NameForm(section));
   if (indexed == sections_.end())
-    indexed = sections_.emplace(ini::NameForm(section), ini::IndexSection(bytes_, section)).first;
+    indexed = sections_.emplace(ini::NameForm(section), ini::IndexSection(*bytes_, section)).first;
   const auto found = indexed->second.find(ini::NameForm(key));
   if (found == indexed->second.end()) return Default;
-  return ValueOf(std::string_view(bytes_).substr(found->second.first, found->second.second));
+  return ValueOf(std::string_view(*bytes_).substr(found->second.first, found->second.second));
 }
 
 int32_t ConfigSnapshot::ReadInteger(const std::string& Section, const std::string& Key,
@@ -250,7 +269,7 @@ StringList LoadConfigLines() {
   return ProgramConfigFile().LoadLines();
 }
 
-ConfigSnapshot LoadConfigSnapshot() {
+ConfigSnapshot ReadConfigSnapshot() {
   return ConfigSnapshot(ProgramConfigFile());
 }
 

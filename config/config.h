@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -22,18 +23,25 @@ namespace vistrune {
 // main window; tests point it at a temporary folder.
 extern std::string AppPath;
 
-// A list of lines read from the file. Get() of an index outside the list
-// raises EStringListError with that index.
+// The lines of the file as line access sees them: its code page 932 bytes up
+// to the first NUL, split at CR LF, a lone CR or a lone LF. Each line is
+// converted to the narrow encoding when it is first taken, bytes that form
+// no character becoming U+FFFD, so a large file costs only the lines used.
+// Get() of an index outside the list raises EStringListError with that index.
 class StringList {
  public:
   StringList() = default;
-  explicit StringList(std::vector<std::string> items) : items_(std::move(items)) {}
-  int Count() const { return static_cast<int>(items_.size()); }
+  explicit StringList(std::shared_ptr<const std::string> cp932);
+  int Count() const { return static_cast<int>(spans_.size()); }
   const std::string& Get(int index) const;
-  const std::vector<std::string>& Items() const { return items_; }
+  // Every line.
+  std::vector<std::string> Items() const;
 
  private:
-  std::vector<std::string> items_;
+  std::shared_ptr<const std::string> cp932_;
+  std::vector<ini::LineSpan> spans_;
+  // The lines taken so far, by index.
+  mutable std::unordered_map<int, std::string> converted_;
 };
 
 // Vistrune.ini at a given path. The value holds only the path: every call
@@ -93,26 +101,29 @@ class ConfigFile {
   std::string path_;
 };
 
-// One reading of the file, for a window's creation step: its lines and its
-// keyed values as they were at that moment, so that looking up every fixed
-// folder's display name costs one read of the file, not one per folder.
+// One reading of the file, for a window's creation step: its keyed values
+// and its lines as they were at that moment, so that the step reads the file
+// once, not once per value or per fixed folder.
 class ConfigSnapshot {
  public:
-  // Reads the file once. Raises EFOpenError as ConfigFile::LoadLines does.
+  // Reads the file once. Never fails: a file that is missing or cannot be
+  // read holds no values, as it does for ConfigFile's keyed reads.
   explicit ConfigSnapshot(const ConfigFile& file);
 
-  // What ConfigFile::LoadLines gave at that moment.
-  const StringList& Lines() const { return lines_; }
-
-  // What ConfigFile::ReadString gave at that moment.
+  // What ConfigFile::ReadString and ReadInteger gave at that moment.
   std::string ReadString(const std::string& Section, const std::string& Key,
                          const std::string& Default) const;
-  // What ConfigFile::ReadInteger gave at that moment.
   int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
 
+  // What ConfigFile::LoadLines gave at that moment: the lines, or
+  // EFOpenError when the file could not be read.
+  const StringList& Lines() const;
+
  private:
-  std::string bytes_;
-  StringList lines_;
+  std::string path_;
+  std::shared_ptr<std::string> bytes_;
+  bool read_ = false;
+  mutable std::optional<StringList> lines_;
   // The sections looked up so far, by their name's form, each indexed once.
   mutable std::unordered_map<std::string, ini::KeyIndex> sections_;
 };
@@ -135,8 +146,8 @@ void WriteConfigString(const std::string& Section, const std::string& Key,
 void WriteConfigInteger(const std::string& Section, const std::string& Key, int32_t Value);
 void CreateConfigFileIfMissing(const std::string& StyleValue);
 StringList LoadConfigLines();
-// The file in the program folder, read once: ConfigSnapshot(file).
-ConfigSnapshot LoadConfigSnapshot();
+// The file in the program folder, read once: ConfigSnapshot of it.
+ConfigSnapshot ReadConfigSnapshot();
 void RewriteConfigFile(const std::string& StyleValue, const std::vector<std::string>& Paths,
                        const std::vector<std::string>& Names,
                        const std::optional<std::string>& VideoExtensions = std::nullopt);

@@ -1,5 +1,7 @@
 #include "config/ini_text.h"
 
+#include <algorithm>
+
 #include "charset/cp932.h"
 
 namespace vistrune::ini {
@@ -14,6 +16,15 @@ std::string_view Trim(std::string_view text) {
   if (first == std::string_view::npos) return {};
   size_t last = text.find_last_not_of(kBlanks);
   return text.substr(first, last - first + 1);
+}
+
+// The line of text that starts at pos < text.size().
+LineSpan LineAt(std::string_view text, size_t pos) {
+  const size_t end = std::min(text.find_first_of(kLineEnds, pos), text.size());
+  size_t next = end;
+  if (next < text.size() && text[next] == '\r') ++next;
+  if (next < text.size() && text[next] == '\n') ++next;
+  return {pos, end, next};
 }
 
 // The name of a section line, or nothing for any other line.
@@ -48,7 +59,9 @@ std::pair<bool, size_t> VisitKeyLines(std::string_view text, std::string_view se
                                       Visit visit) {
   const std::string_view wanted = Trim(section);
   bool found = false;
-  for (const LineSpan& span : SplitLines(text)) {
+  for (size_t pos = 0; pos < text.size();) {
+    const LineSpan span = LineAt(text, pos);
+    pos = span.next;
     std::string_view line = text.substr(span.begin, span.end - span.begin);
     std::optional<std::string_view> name = SectionName(line);
     if (!found) {
@@ -124,28 +137,13 @@ std::optional<int32_t> ParseDecimal(std::string_view text) {
 
 std::vector<LineSpan> SplitLines(std::string_view text) {
   std::vector<LineSpan> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of(kLineEnds, pos);
-    if (end == std::string_view::npos) {
-      lines.push_back({pos, text.size(), text.size()});
-      break;
-    }
-    size_t next = end;
-    if (text[next] == '\r') ++next;
-    if (next < text.size() && text[next] == '\n') ++next;
-    lines.push_back({pos, end, next});
-    pos = next;
-  }
+  for (size_t pos = 0; pos < text.size(); pos = lines.back().next)
+    lines.push_back(LineAt(text, pos));
   return lines;
 }
 
-std::vector<std::string> TextLines(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
-  std::vector<std::string> lines;
-  for (const LineSpan& span : SplitLines(text))
-    lines.emplace_back(text.substr(span.begin, span.end - span.begin));
-  return lines;
+std::vector<LineSpan> TextLineSpans(std::string_view text) {
+  return SplitLines(text.substr(0, text.find('\0')));
 }
 
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,

@@ -51,7 +51,7 @@ std::vector<LineSpan> SplitLines(std::string_view text);
 
 // The lines of text as line access sees them: text ends at its first NUL
 // byte, then it is split as SplitLines does.
-std::vector<std::string> TextLines(std::string_view text);
+std::vector<LineSpan> TextLineSpans(std::string_view text);
 
 // The value of key in section, or nothing when the section or the key line
 // is missing. The view points into text.

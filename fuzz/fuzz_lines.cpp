@@ -44,6 +44,14 @@ void CheckSpans(std::string_view text) {
   FUZZ_CHECK(pos == text.size());
 }
 
+// The lines of text as line access takes them.
+std::vector<std::string> TextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  for (const LineSpan& span : vistrune::ini::TextLineSpans(text))
+    lines.emplace_back(text.substr(span.begin, span.end - span.begin));
+  return lines;
+}
+
 std::string WithCrLf(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text.append(line).append("\r\n");
@@ -57,16 +65,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSpans(bytes);
 
   const std::string_view beforeNul = bytes.substr(0, bytes.find('\0'));
-  const std::vector<std::string> lines = vistrune::ini::TextLines(bytes);
+  const std::vector<std::string> lines = TextLines(bytes);
   const std::vector<LineSpan> spans = vistrune::ini::SplitLines(beforeNul);
   FUZZ_CHECK(lines.size() == spans.size());
   for (size_t i = 0; i < lines.size() && i < spans.size(); ++i)
     FUZZ_CHECK(lines[i] == beforeNul.substr(spans[i].begin, spans[i].end - spans[i].begin));
-  FUZZ_CHECK(vistrune::ini::TextLines(WithCrLf(lines)) == lines);
+  FUZZ_CHECK(TextLines(WithCrLf(lines)) == lines);
 
   std::vector<std::string> convertedLines;
   for (const std::string& line : lines)
     convertedLines.push_back(vistrune::platform::Cp932ToNarrow(line));
-  FUZZ_CHECK(vistrune::ini::TextLines(vistrune::platform::Cp932ToNarrow(bytes)) == convertedLines);
+  FUZZ_CHECK(TextLines(vistrune::platform::Cp932ToNarrow(bytes)) == convertedLines);
   return 0;
 }

@@ -150,18 +150,19 @@ bool TForm1::InListStyle() const {
 }
 
 void TForm1::FormCreate() {
-  move(ReadConfigInteger(schema::kFormSection, schema::kLeftKey, Left()), Top());
-  move(Left(), ReadConfigInteger(schema::kFormSection, schema::kTopKey, Top()));
+  // One reading of the file serves the whole step: the position, the count,
+  // the path lines and all their names.
+  const ConfigSnapshot config = ReadConfigSnapshot();
+  move(config.ReadInteger(schema::kFormSection, schema::kLeftKey, Left()), Top());
+  move(Left(), config.ReadInteger(schema::kFormSection, schema::kTopKey, Top()));
 
   // The walk goes on while the window is in use; this returns once the
   // program folder's own entry is listed.
   StartWalk();
 
-  FixedFolderCount = ReadConfigInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
+  FixedFolderCount = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
-    // One reading of the file serves the path lines and all their names.
-    const ConfigSnapshot config = LoadConfigSnapshot();
     const StringList& lines = config.Lines();
     ListBox2->BeginUpdate();
     try {

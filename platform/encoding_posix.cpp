@@ -84,21 +84,25 @@ class CharacterTable {
   // Writes the narrow text of text at out, which has room for three bytes
   // a byte of text, character by character as cp932::CharLength cuts them:
   // the replacement character for each that iconv cannot convert. Returns
-  // the length written. Random bytes make every test of a byte a guess the
-  // processor gets wrong half the time, so the loop makes none: a second
-  // byte counts when its first is a first byte and it is a second byte.
+  // the length written. Random bytes would make every test of a byte a
+  // guess the processor gets wrong half the time, so the loop tests none.
   size_t Convert(std::string_view text, char* out) const {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size();
     size_t written = 0;
-    for (size_t pos = 0; pos < size;) {
+    // Whether pos starts a character: it does unless it is the second byte
+    // of a pair that starts at pos - 1. Only this one bit carries from byte
+    // to byte; each byte's own pair and entry are found without waiting for
+    // it, and an entry written at a second byte is written over by the next.
+    size_t start = 1;
+    for (size_t pos = 0; pos < size; ++pos) {
       const size_t first = bytes[pos];
       const size_t second = pos + 1 < size ? bytes[pos + 1] : 0;
       const size_t pair = lead_[first] & trail_[second];
       const Entry& entry = entries_[first + pair * (256 + first * 255 + second)];
       std::memcpy(out + written, entry.bytes, sizeof entry.bytes);
-      written += entry.length;
-      pos += 1 + pair;
+      written += start * entry.length;
+      start = (start ^ 1) | (pair ^ 1);
     }
     return written;
   }

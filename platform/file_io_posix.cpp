@@ -185,15 +185,19 @@ int ReadWholeFile(const std::string& path, std::string& content) {
   } else if (!S_ISREG(st.st_mode)) {
     code = kAccessDenied;
   } else {
-    content.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
+    // Read straight into the content, which grows only should the file
+    // grow while it is read.
+    size_t filled = 0;
+    content.resize(static_cast<size_t>(st.st_size) + 1);
     for (;;) {
-      ssize_t got = read(fd, buffer, sizeof buffer);
+      if (filled == content.size()) content.resize(2 * content.size());
+      ssize_t got = read(fd, content.data() + filled, content.size() - filled);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) code = ErrorCodeFromErrno(errno);
       if (got <= 0) break;
-      content.append(buffer, static_cast<size_t>(got));
+      filled += static_cast<size_t>(got);
     }
+    content.resize(filled);
   }
   close(fd);
   if (code != kFileOk) content.clear();

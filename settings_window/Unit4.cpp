@@ -122,7 +122,7 @@ void TForm4::FormCreate() {
   if (ConfigFileExists()) {
     // One reading of the file serves the list of more formats, the style,
     // the count, the path lines and all the names.
-    const ConfigSnapshot config = LoadConfigSnapshot();
+    const ConfigSnapshot config = ReadConfigSnapshot();
     const StringList& lines = config.Lines();
 
     // Taken first, so that a file whose lines stop the rest of this step
