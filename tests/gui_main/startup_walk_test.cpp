@@ -160,7 +160,7 @@ TEST_F(HeldWalkTest, ExitDuringTheWalkSavesNothingAndEndsTheWalk) {
   TForm1& form = StartWalking();
   form.move(70, 80);
   QTimer::singleShot(0, form.Exit1, &QAction::trigger);
-  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_EQ(ExecWithWatchdog(), 0);
   gate.Open();
   EndForm();
   EXPECT_LE(gate.Passed(), 1);

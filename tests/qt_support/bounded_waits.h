@@ -17,4 +17,12 @@ namespace vistrune::testing {
 [[nodiscard]] ::testing::AssertionResult WaitUntil(const std::function<bool()>& done,
                                                    const std::string& what);
 
+// What ExecWithWatchdog returns for a message loop its watchdog ended.
+inline constexpr int kLoopStillRunning = -1;
+
+// QCoreApplication::exec() with a watchdog: a message loop still running
+// after the wait limit fails the test and is ended, the modal ones running
+// inside it with it.
+int ExecWithWatchdog();
+
 }  // namespace vistrune::testing
