@@ -1,6 +1,6 @@
 // The folder list, the file list and the combo box behave as the platform's
-// own list boxes and drop-down combo box do (Parts 1.1-1.4): driven with
-// real mouse buttons, modifiers and keys.
+// own list boxes and drop-down combo box do: driven with real mouse
+// buttons, modifiers and keys.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>

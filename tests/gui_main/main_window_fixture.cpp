@@ -8,6 +8,8 @@
 #include "platform/encoding.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "qt_support/bounded_waits.h"
+#include "support/wait_limit.h"
 #include "widgets/narrow_text.h"
 
 namespace vistrune::testing {
@@ -76,13 +78,12 @@ TForm1& MainWindowTest::StartWalking() {
 
 void MainWindowTest::Activate() {
   form_->activateWindow();
-  EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), kWaitLimitSeconds * 1000))
+      << StillWaitingFor("the main window to become active").message();
 }
 
 void MainWindowTest::WaitForFolderList() {
-  // The end of the walk is an event; the test's time limit covers a walk
-  // that never ends.
-  while (form_->Walking()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  EXPECT_TRUE(WaitUntil([this] { return !form_->Walking(); }, "the start-up walk to end"));
 }
 
 namespace {

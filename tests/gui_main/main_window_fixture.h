@@ -39,11 +39,12 @@ class MainWindowTest : public ::testing::Test {
   bool IniExists() const;
 
   // Starts the main window in the program folder and shows it; returns
-  // once the folder list is complete.
+  // once the folder list is complete (WaitForFolderList).
   TForm1& Start();
   // The same, returning while the walk may still run.
   TForm1& StartWalking();
-  // Handles events until the folder list is complete.
+  // Handles events until the folder list is complete; fails the test when
+  // it is not within the wait limit.
   void WaitForFolderList();
   // Closes (destroys) the window.
   void EndForm() { form_.reset(); }

@@ -7,6 +7,7 @@
 
 #include "config/config.h"
 #include "gui_main/main_window_fixture.h"
+#include "qt_support/bounded_waits.h"
 #include "support/platform_setup.h"
 #include "widgets/narrow_text.h"
 
@@ -132,7 +133,7 @@ TEST_F(MainWindowTest, ExitEndsWithoutSaving) {
   form.move(70, 80);
   // In the running message loop, as the user would choose it.
   QTimer::singleShot(0, form.Exit1, &QAction::trigger);
-  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_EQ(ExecWithWatchdog(), 0);
   EXPECT_FALSE(IniExists());
   // The window is torn down without its close step when the program ends.
   EXPECT_TRUE(form.close());

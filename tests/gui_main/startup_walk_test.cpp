@@ -4,13 +4,14 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <condition_variable>
 #include <mutex>
 
 #include "gui_main/main_window_fixture.h"
 #include "platform/paths.h"
+#include "qt_support/bounded_waits.h"
+#include "support/wait_limit.h"
 
 namespace vistrune::testing {
 namespace {
@@ -35,9 +36,13 @@ class WalkGate {
     const std::lock_guard lock(mutex_);
     return passed_;
   }
+  // Waits, on the walk's thread, until the test lets one more folder
+  // through; lets it through anyway, failing the test, at the wait limit.
   void Pass() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return open_ || passed_ < allowed_; });
+    EXPECT_TRUE(WaitUntil(
+        changed_, lock, [this] { return open_ || passed_ < allowed_; },
+        "the test to let the next folder through"));
     ++passed_;
   }
 
@@ -70,12 +75,6 @@ class HeldWalkTest : public MainWindowTest {
               "[Name]", "/p/one=Anime", "/p/two=zz", "[Name2]"});
   }
 
-  // Handles events until done() holds, which the walk's thread may make
-  // true without any event; the test's time limit covers the rest.
-  static void WaitUntil(const std::function<bool()>& done) {
-    while (!done()) QTest::qWait(5);
-  }
-
   // What the synchronous start listed: the walked folders before a fixed
   // folder equal to one of them but for letter case.
   static Lines FullList() {
@@ -100,7 +99,7 @@ TEST_F(HeldWalkTest, WindowShowsAtOnceAndTheFoldersJoinAroundTheChoice) {
   ClickFolder(1);
   EXPECT_EQ(form.ListBox1->Items(), Lines{"m.avi"});
   gate.Allow(12);
-  WaitUntil([&] { return form.ListBox2->Count() == 15; });
+  ASSERT_TRUE(WaitUntil([&] { return form.ListBox2->Count() == 15; }, "15 entries in the list"));
   EXPECT_EQ(form.ListBox2->Item(form.ListBox2->ItemIndex()), "Movies");
   EXPECT_EQ(form.Label1->text(), "フォルダリスト (13)");
 
@@ -142,7 +141,7 @@ TEST_F(HeldWalkTest, ClosingDuringTheWalkSavesAsAlwaysAndEndsTheWalk) {
   gate.Allow(2);
   TForm1& form = StartWalking();
   // Closed once the two folders let through have been reported.
-  WaitUntil([&] { return gate.Passed() == 2; });
+  ASSERT_TRUE(WaitUntil([&] { return gate.Passed() == 2; }, "two folders let through"));
   form.move(150, 160);
   EXPECT_TRUE(form.close());
   EXPECT_EQ(IniLines(), (Lines{"[Style]", "Style=ListBox", "[FixedFolder Setting]", "count=2",
@@ -161,7 +160,7 @@ TEST_F(HeldWalkTest, ExitDuringTheWalkSavesNothingAndEndsTheWalk) {
   TForm1& form = StartWalking();
   form.move(70, 80);
   QTimer::singleShot(0, form.Exit1, &QAction::trigger);
-  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_EQ(ExecWithWatchdog(), 0);
   gate.Open();
   EndForm();
   EXPECT_LE(gate.Passed(), 1);

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "gui_main/main_window_fixture.h"
+#include "qt_support/bounded_waits.h"
 #include "support/platform_setup.h"
 
 namespace vistrune::testing {
@@ -50,7 +51,7 @@ class WiringTest : public MainWindowTest {
       closer.stop();
       backInTheLoop.start(0);
     });
-    if (QCoreApplication::exec() == 0) effect.push_back("end");
+    if (ExecWithWatchdog() == 0) effect.push_back("end");
     for (const OpenRequest& request : opened) effect.push_back("open " + request.target);
     for (const Box& box : boxes.Boxes()) effect.push_back("message " + box.text);
     if (form.ListBox1->Items() != files) effect.push_back("files" + Joined(form.ListBox1->Items()));

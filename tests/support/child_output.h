@@ -10,8 +10,9 @@
 namespace vistrune::testing {
 
 // Runs body in a forked child process and returns the text body returned
-// there. Throws std::runtime_error when the child fails: body threw, or the
-// child ended another way.
+// there. Throws std::runtime_error when the child fails: body threw, the
+// child ended another way, or it still ran after four times the wait limit
+// (support/wait_limit.h) and was killed.
 std::string OutputOfChild(const std::function<std::string()>& body);
 
 // OutputOfChild with body run as the unprivileged user nobody when the tests

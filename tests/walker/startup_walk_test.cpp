@@ -11,17 +11,19 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "config/config.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
+#include "support/wait_limit.h"
 
 namespace vistrune {
 namespace {
 
+using testing::SpinUntil;
 using testing::TempDir;
+using testing::WaitUntil;
 
 void Append(std::vector<std::string>& entries, const StartupWalk::Found& found) {
   for (const std::string_view entry : found.Entries()) entries.emplace_back(entry);
@@ -53,7 +55,7 @@ TEST_F(StartupWalkTest, EntriesTakenWhileItRunsAreAllItFoundInItsOrder) {
   // end has been asked for, so that the end comes after the asking.
   std::atomic<bool> asked{false};
   StartupWalk::BeforeReport = [&] {
-    while (!asked.load()) std::this_thread::yield();
+    EXPECT_TRUE(SpinUntil([&] { return asked.load(); }, "the end to be asked for"));
   };
   StartupWalk walk(Program());
   EXPECT_EQ(AppPath, temp.Path() + platform::kPathDelimiter + "Movies" + platform::kPathDelimiter);
@@ -62,7 +64,13 @@ TEST_F(StartupWalkTest, EntriesTakenWhileItRunsAreAllItFoundInItsOrder) {
   walk.WhenEnded([&] { ++told; });
   asked = true;
   std::vector<std::string> entries;
-  while (told.load() == 0) Append(entries, walk.TakeFound());
+  ASSERT_TRUE(SpinUntil(
+      [&] {
+        Append(entries, walk.TakeFound());
+        return told.load() != 0;
+      },
+      "the end to be told"));
+  // What it found between the last taking and its end.
   Append(entries, walk.TakeFound());
   EXPECT_EQ(walk.Finish(), nullptr);
   EXPECT_EQ(told.load(), 1);
@@ -91,14 +99,16 @@ TEST_F(StartupWalkTest, AStopEndsTheWalkAtItsNextFolder) {
     std::unique_lock lock(mutex);
     held = true;
     changed.notify_all();
-    changed.wait(lock, [&] { return released; });
+    EXPECT_TRUE(WaitUntil(
+        changed, lock, [&] { return released; }, "the test to release the walk"));
   };
   StartupWalk walk(Program());
   EXPECT_EQ(walk.WaitForHome(), "Movies");
   {
     // The first folder below the program folder waits to be reported.
     std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return held; });
+    ASSERT_TRUE(WaitUntil(
+        changed, lock, [&] { return held; }, "the walk to reach its first folder"));
   }
   walk.Stop();
   {
