@@ -7,7 +7,6 @@
 #ifndef _WIN32
 #include <sys/types.h>
 #endif
-#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -91,10 +90,12 @@ int UpdateWholeFile(const std::string& path,
                     const std::function<std::string(std::string_view current)>& edit);
 
 // How long a change waits for the change lock before it gives up with
-// kLockViolation: a few seconds, so that a copy of the program that holds
-// the lock far longer than a change takes never makes another one hang.
-// Tests shorten it.
-std::chrono::milliseconds& ChangeLockPatience();
+// kLockViolation, in milliseconds: a few seconds, so that a copy of the
+// program that holds the lock far longer than a change takes never makes
+// another one hang. Tests set it. (A plain number, not a std::chrono
+// duration: the tests that include this are compiled for code page 932,
+// which <chrono>'s unit names do not fit.)
+int& ChangeLockPatience();
 
 // The change lock of the file at path, held while the object lives: every
 // change of the file, by any thread of any copy of the program, happens

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <thread>
@@ -274,15 +275,15 @@ int ReplaceLocked(const std::string& target, std::string_view content) {
 
 }  // namespace
 
-std::chrono::milliseconds& ChangeLockPatience() {
-  static std::chrono::milliseconds patience{5000};
-  return patience;
+int& ChangeLockPatience() {
+  static int milliseconds = 5000;
+  return milliseconds;
 }
 
 FileChangeLock::FileChangeLock(const std::string& path)
     : fd_(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + ChangeLockPatience();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ChangeLockPatience());
   // flock has no time limit of its own, so the lock is tried again every
   // few milliseconds: a change holds it for about as long as one fsync.
   while (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) {

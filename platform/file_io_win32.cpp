@@ -206,9 +206,9 @@ int ReplaceLocked(const std::string& path, std::string_view content) {
 
 }  // namespace
 
-std::chrono::milliseconds& ChangeLockPatience() {
-  static std::chrono::milliseconds patience{5000};
-  return patience;
+int& ChangeLockPatience() {
+  static int milliseconds = 5000;
+  return milliseconds;
 }
 
 namespace {
@@ -243,7 +243,7 @@ FileChangeLock::FileChangeLock(const std::string& path) {
   HANDLE mutex = CreateMutexW(nullptr, FALSE, ChangeLockName(path).c_str());
   // Without a mutex the change goes ahead unguarded, as with a single copy.
   if (!mutex) return;
-  const DWORD wait = WaitForSingleObject(mutex, static_cast<DWORD>(ChangeLockPatience().count()));
+  const DWORD wait = WaitForSingleObject(mutex, static_cast<DWORD>(ChangeLockPatience()));
   // WAIT_ABANDONED: its last owner ended without letting go; it is ours now.
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
     mutex_ = mutex;

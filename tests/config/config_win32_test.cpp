@@ -9,6 +9,7 @@
 #include "config_fixture.h"
 #include "platform/file_io.h"
 #include "support/shared_writes.h"
+#include "support/wait_limit.h"
 
 namespace vistrune {
 namespace {
@@ -98,7 +99,7 @@ TEST_F(ConfigWindowsTest, LockOfAThreadThatEndedIsTakenOver) {
     const auto* lock = new platform::FileChangeLock(ini_.Path());
     EXPECT_EQ(lock->Code(), platform::kFileOk);
   }).join();
-  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  const testing::ChangeLockPatienceFor patience(testing::kWaitLimitSeconds * 1000);
   ini_.WriteString("Form", "Pos.Left", "5");
   EXPECT_EQ(ini_.ReadString("Form", "Pos.Left", ""), "5");
 }

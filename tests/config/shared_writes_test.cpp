@@ -5,7 +5,6 @@
 #include "support/shared_writes.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -13,6 +12,7 @@
 
 #include "config_fixture.h"
 #include "platform/file_io.h"
+#include "support/wait_limit.h"
 
 namespace vistrune {
 namespace {
@@ -24,7 +24,7 @@ using SharedWritesTest = ConfigTest;
 // After the last rewrite no keyed write may bring back a file without the
 // folders, and every keyed write made after it must read back and stay.
 TEST_F(SharedWritesTest, NoChangeIsLostToAnother) {
-  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  const testing::ChangeLockPatienceFor patience(testing::kWaitLimitSeconds * 1000);
   constexpr int kWriters = 3;
   constexpr int kRewrites = 15;
   constexpr int kWritesAfterRewrites = 40;
@@ -79,7 +79,7 @@ TEST_F(SharedWritesTest, NoChangeIsLostToAnother) {
 TEST_F(SharedWritesTest, LockNotHadInTimeIsAWriteError) {
   ini_.Rewrite("ListBox", {}, {});
   const std::string before = IniBytes();
-  testing::ChangeLockPatienceFor patience(std::chrono::milliseconds(100));
+  testing::ChangeLockPatienceFor patience(100);
   std::mutex mutex;
   std::condition_variable changed;
   bool held = false;
@@ -91,11 +91,13 @@ TEST_F(SharedWritesTest, LockNotHadInTimeIsAWriteError) {
     std::unique_lock<std::mutex> guard(mutex);
     held = lock.Code() == platform::kFileOk;
     changed.notify_all();
-    changed.wait_for(guard, std::chrono::seconds(60), [&] { return release; });
+    (void)testing::WaitUntil(
+        changed, guard, [&] { return release; }, "the end of the test");
   });
   {
     std::unique_lock<std::mutex> guard(mutex);
-    ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(60), [&] { return held; }));
+    ASSERT_TRUE(testing::WaitUntil(
+        changed, guard, [&] { return held; }, "the lock held"));
   }
   try {
     ini_.WriteString("Form", "Pos.Left", "1");
@@ -116,7 +118,7 @@ TEST_F(SharedWritesTest, LockNotHadInTimeIsAWriteError) {
   }
   changed.notify_all();
   holder.join();
-  platform::ChangeLockPatience() = std::chrono::seconds(60);
+  platform::ChangeLockPatience() = testing::kWaitLimitSeconds * 1000;
   ini_.WriteString("Form", "Pos.Left", "1");
   EXPECT_EQ(ini_.ReadString("Form", "Pos.Left", ""), "1");
 }

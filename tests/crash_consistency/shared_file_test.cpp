@@ -13,6 +13,7 @@
 #include "platform/file_io.h"
 #include "support/shared_writes.h"
 #include "support/temp_dir.h"
+#include "support/wait_limit.h"
 
 namespace vistrune {
 namespace {
@@ -23,7 +24,7 @@ namespace {
 TEST(SharedFile, CopiesWritingAtOnceLoseNoWrite) {
   testing::TempDir temp;
   const ConfigFile ini(temp.Slash() + "Vistrune.ini");
-  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  const testing::ChangeLockPatienceFor patience(testing::kWaitLimitSeconds * 1000);
   constexpr int kCopies = 3;
   constexpr int kWrites = 150;
   const auto key = [](int copy) { return "Copy" + std::to_string(copy); };
@@ -62,7 +63,7 @@ TEST(SharedFile, CopyThatDiedHoldingTheLockBlocksNoChange) {
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   kill(child, SIGKILL);
   ASSERT_EQ(waitpid(child, nullptr, 0), child);
-  const testing::ChangeLockPatienceFor patience(std::chrono::seconds(60));
+  const testing::ChangeLockPatienceFor patience(testing::kWaitLimitSeconds * 1000);
   ini.WriteString("Form", "Pos.Left", "5");
   EXPECT_EQ(ini.ReadString("Form", "Pos.Left", ""), "5");
   close(ready[0]);

@@ -17,9 +17,9 @@ int UnconfirmedKeyedWrites(const ConfigFile& ini, const std::string& key, int fi
   return lost;
 }
 
-ChangeLockPatienceFor::ChangeLockPatienceFor(std::chrono::milliseconds patience)
+ChangeLockPatienceFor::ChangeLockPatienceFor(int milliseconds)
     : before_(platform::ChangeLockPatience()) {
-  platform::ChangeLockPatience() = patience;
+  platform::ChangeLockPatience() = milliseconds;
 }
 
 ChangeLockPatienceFor::~ChangeLockPatienceFor() {

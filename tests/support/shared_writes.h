@@ -2,7 +2,6 @@
 // several copies of the program at once.
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "config/config.h"
@@ -14,16 +13,17 @@ namespace vistrune::testing {
 // did not read back as written: writes lost to another writer's change.
 int UnconfirmedKeyedWrites(const ConfigFile& ini, const std::string& key, int first, int count);
 
-// Sets how long a change waits for the change lock, while the object lives.
+// Sets how long a change waits for the change lock, in milliseconds, while
+// the object lives.
 class ChangeLockPatienceFor {
  public:
-  explicit ChangeLockPatienceFor(std::chrono::milliseconds patience);
+  explicit ChangeLockPatienceFor(int milliseconds);
   ~ChangeLockPatienceFor();
   ChangeLockPatienceFor(const ChangeLockPatienceFor&) = delete;
   ChangeLockPatienceFor& operator=(const ChangeLockPatienceFor&) = delete;
 
  private:
-  std::chrono::milliseconds before_;
+  int before_;
 };
 
 }  // namespace vistrune::testing
