@@ -8,6 +8,9 @@ int UnconfirmedKeyedWrites(const ConfigFile& ini, const std::string& key, int fi
   int lost = 0;
   for (int value = first; value < first + count; ++value) {
     try {
+      // The previous value, once read back, must still be there: another
+      // writer's change may not bring back an older file.
+      if (value > first && ini.ReadInteger("Form", key, -1) != value - 1) ++lost;
       ini.WriteInteger("Form", key, value);
       if (ini.ReadInteger("Form", key, -1) != value) ++lost;
     } catch (const Exception&) {

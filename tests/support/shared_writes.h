@@ -9,8 +9,9 @@
 namespace vistrune::testing {
 
 // Makes count keyed writes of key in section Form, with the values first,
-// first + 1, ..., each read back right after it. Returns how many failed or
-// did not read back as written: writes lost to another writer's change.
+// first + 1, ..., each read back right after it and again before the next.
+// Returns how many failed or did not read back as written: writes lost to
+// another writer's change.
 int UnconfirmedKeyedWrites(const ConfigFile& ini, const std::string& key, int first, int count);
 
 // Sets how long a change waits for the change lock, in milliseconds, while
