@@ -31,12 +31,6 @@ using namespace vistrune::bench;
 
 namespace {
 
-long long Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // The child: the program's entry in the program folder root. Prints when the
 // window was shown, how long a further settings window took to be made and
 // how many boxes were shown.
@@ -106,10 +100,7 @@ int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--child") return Child(argv[2]);
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char selfPath[4096];
-  const ssize_t n = readlink("/proc/self/exe", selfPath, sizeof selfPath - 1);
-  if (n <= 0) Die("readlink /proc/self/exe");
-  const std::string self(selfPath, static_cast<size_t>(n));
+  const std::string self = SelfPath();
 
   // One program folder for each file; "none" has no file.
   const std::vector<std::pair<std::string, std::string>> cases = {

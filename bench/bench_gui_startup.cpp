@@ -43,12 +43,6 @@ using namespace vistrune::bench;
 
 namespace {
 
-long long Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
@@ -209,10 +203,7 @@ int main(int argc, char** argv) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (!TreeIsComplete(root)) GenerateTree(root);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char selfPath[4096];
-  const ssize_t n = readlink("/proc/self/exe", selfPath, sizeof selfPath - 1);
-  if (n <= 0) Die("readlink /proc/self/exe");
-  const std::string self(selfPath, static_cast<size_t>(n));
+  const std::string self = SelfPath();
 
   // The window lists every folder find lists (this also warms the cache).
   const StartUp check = RunStartUp(self, root);

@@ -171,6 +171,21 @@ inline long CountFindLines(const std::string& root) {
   return lines;
 }
 
+// The steady clock in nanoseconds, which a parent and its children share.
+inline long long Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// This program's own path, to start it again as a child.
+inline std::string SelfPath() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) Die("readlink /proc/self/exe");
+  return std::string(path, static_cast<size_t>(n));
+}
+
 template <typename F>
 double Seconds(F&& run) {
   auto start = std::chrono::steady_clock::now();
