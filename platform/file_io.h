@@ -46,7 +46,9 @@ int ErrorCodeFromErrno(int error);
 // ever replaces the file whole, a read sees either the old or the new file.
 // Windows: the file is open with read sharing only, so nobody writes it
 // while it is read; a file that another program holds open for writing
-// gives kSharingViolation, a path whose folder is missing kPathNotFound.
+// gives kSharingViolation, once a fifth of ChangeLockPatience() has passed
+// without it being let go (another copy writes it for a moment only); a path
+// whose folder is missing gives kPathNotFound.
 int ReadWholeFile(const std::string& path, std::string& content);
 
 // Replaces the file at path with content, or creates it, as one change under
@@ -74,10 +76,12 @@ int ReadWholeFile(const std::string& path, std::string& content);
 //
 // Windows: the read-only attribute is the read-only mark (kAccessDenied, the
 // attribute stays); a file that another program holds open so that it may
-// not be written gives kSharingViolation. The temporary file is flushed
-// (FlushFileBuffers), takes over the file's hidden and system attributes,
-// and replaces it with ReplaceFileA, or becomes it with MoveFileExA when
-// there was none. A symbolic link is replaced itself, not followed.
+// not be written gives kSharingViolation, once ChangeLockPatience() has
+// passed without it being let go (another copy reads it for a moment only).
+// The temporary file is flushed (FlushFileBuffers), takes over the file's
+// hidden and system attributes, and replaces it with ReplaceFileA, or
+// becomes it with MoveFileExA when there was none. A symbolic link is
+// replaced itself, not followed.
 int ReplaceWholeFile(const std::string& path, std::string_view content);
 
 // One read-modify-write of the file at path under its change lock: reads the

@@ -139,7 +139,26 @@ int WriteInPlace(const std::string& path, std::string_view content) {
 
 }  // namespace
 
-int ReadWholeFile(const std::string& path, std::string& content) {
+namespace {
+
+// Calls attempt again while it meets a sharing violation, for up to
+// milliseconds: a file that another copy of the program reads is open for a
+// moment, and Windows refuses to replace it meanwhile, as it refuses to read
+// it while a copy writes it. A file held open for longer still gives the
+// violation, once the time is up. alsoTransient is another code that means
+// the same here.
+template <typename Attempt>
+int PastSharingViolations(int milliseconds, int alsoTransient, Attempt attempt) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  for (;;) {
+    const int code = attempt();
+    const bool transient = code == ERROR_SHARING_VIOLATION || code == alsoTransient;
+    if (!transient || GetTickCount64() >= deadline) return code;
+    Sleep(2);
+  }
+}
+
+int ReadOnce(const std::string& path, std::string& content) {
   content.clear();
   Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -159,12 +178,29 @@ int ReadWholeFile(const std::string& path, std::string& content) {
   }
 }
 
+}  // namespace
+
+int ReadWholeFile(const std::string& path, std::string& content) {
+  // A read waits less than a change: reads come at every listing.
+  const auto read = [&] {
+    return PastSharingViolations(ChangeLockPatience() / 5, ERROR_SHARING_VIOLATION,
+                                 [&] { return ReadOnce(path, content); });
+  };
+  const int code = read();
+  if (code != ERROR_FILE_NOT_FOUND) return code;
+  // ReplaceFileA may take the old file away before it puts the new one in
+  // its place (Wine's does), so a read in between finds no file. A change
+  // under way is waited out under its lock, and the file read once more.
+  const FileChangeLock lock(path);
+  return read();
+}
+
 namespace {
 
 // Replaces the file at path with content; the caller holds the change lock,
 // which also makes the removal of leftover temporary files safe: no other
 // copy's replacement is under way.
-int ReplaceLocked(const std::string& path, std::string_view content) {
+int ReplaceOnce(const std::string& path, std::string_view content) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return LastError();
@@ -258,6 +294,16 @@ FileChangeLock::~FileChangeLock() {
   ReleaseMutex(mutex_);
   CloseHandle(mutex_);
 }
+
+namespace {
+
+// ReplaceOnce, again while the file is open in another copy for a moment.
+int ReplaceLocked(const std::string& path, std::string_view content) {
+  return PastSharingViolations(ChangeLockPatience(), ERROR_UNABLE_TO_REMOVE_REPLACED,
+                               [&] { return ReplaceOnce(path, content); });
+}
+
+}  // namespace
 
 int UpdateWholeFile(const std::string& path,
                     const std::function<std::string(std::string_view current)>& edit) {
