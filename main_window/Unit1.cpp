@@ -4,12 +4,14 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 #include <string_view>
 
 #include "config/config.h"
 #include "config/schema.h"
+#include "find_window/Unit5.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
 #include "library/folder_paths.h"
@@ -70,6 +72,7 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
   Button1 = ui_->Button1;
   N2 = ui_->N2;
   Refresh1 = ui_->Refresh1;
+  N5 = ui_->N5;
   N3 = ui_->N3;
   N1 = ui_->N1;
   N4 = ui_->N4;
@@ -100,7 +103,7 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addActions({N2, Refresh1, N3, N1, N4, About1, Exit1});
+  PopupMenu1->addActions({N2, Refresh1, N5, N3, N1, N4, About1, Exit1});
 
   walkTimer_ = new QTimer(this);
   walkTimer_->setInterval(kWalkBatchMilliseconds);
@@ -127,6 +130,9 @@ void TForm1::ConnectHandlers() {
   connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::N2Click));
   connect(N2, &QAction::triggered, this, Guarded(this, &TForm1::N2Click));
   connect(Refresh1, &QAction::triggered, this, Guarded(this, &TForm1::Refresh1Click));
+  connect(N5, &QAction::triggered, this, Guarded(this, &TForm1::N5Click));
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+          Guarded(this, &TForm1::N5Click));
   connect(N3, &QAction::triggered, this, Guarded(this, &TForm1::N3Click));
   connect(N1, &QAction::triggered, this, Guarded(this, &TForm1::N1Click));
   connect(N4, &QAction::triggered, this, Guarded(this, &TForm1::N4Click));
@@ -269,6 +275,8 @@ void TForm1::EndWalk() {
   Label1->adjustSize();
   unsetCursor();
   emit FolderListComplete();
+  // The videos of the complete list are gathered now, in the background.
+  FindWindow()->BuildIndex();
   if (error) std::rethrow_exception(error);
 }
 
@@ -394,6 +402,46 @@ void TForm1::ListBox2DblClick() {
 void TForm1::N1Click() {
   ShowHelpWindow(this);
 }
+void TForm1::N5Click() {
+  FindWindow()->ShowInFront();
+}
+
+TForm5* TForm1::FindWindow() {
+  if (!Form5) {
+    Form5 = new TForm5([this] { return FolderEntries(); },
+                       [this](int row, const std::string& entry, const std::string& name) {
+                         ShowVideo(row, entry, name);
+                       },
+                       this);
+  }
+  return Form5;
+}
+
+std::vector<std::string> TForm1::FolderEntries() const {
+  return InListStyle() ? ListBox2->Items() : ComboBox1->Items();
+}
+
+void TForm1::ShowVideo(int row, const std::string& entry, const std::string& name) {
+  const std::vector<std::string>& entries = InListStyle() ? ListBox2->Items() : ComboBox1->Items();
+  if (row < 0 || static_cast<size_t>(row) >= entries.size() || entries[row] != entry) {
+    const auto found = std::find(entries.begin(), entries.end(), entry);
+    if (found == entries.end()) return;
+    row = static_cast<int>(found - entries.begin());
+  }
+  if (InListStyle()) {
+    ListBox2->SetItemIndex(row);
+    ListBox2Click();
+  } else {
+    ComboBox1->SetItemIndex(row);
+    ComboBox1Change();
+  }
+  const std::vector<std::string>& files = ListBox1->Items();
+  const auto file = std::find(files.begin(), files.end(), name);
+  if (file != files.end()) ListBox1->SetItemIndex(static_cast<int>(file - files.begin()));
+  raise();
+  activateWindow();
+}
+
 void TForm1::N4Click() {
   ShowSettingsWindow(this);
 }
