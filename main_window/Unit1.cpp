@@ -413,6 +413,8 @@ TForm5* TForm1::FindWindow() {
                          ShowVideo(row, entry, name);
                        },
                        this);
+    // It first opens beside the main window, covering none of it.
+    Form5->move(frameGeometry().right() + 1, Top());
   }
   return Form5;
 }
