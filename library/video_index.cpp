@@ -29,7 +29,14 @@ void VideoIndex::AddText(std::string& text, std::vector<uint32_t>& ends, std::st
                          const SearchFold& fold) {
   text.append(piece);
   ends.push_back(static_cast<uint32_t>(text.size()));
-  if (!IsAscii(piece)) folded.append(fold(piece));
+  // Most texts fold to themselves with their ASCII capitals made small, as
+  // ASCII does (kanji, katakana): nothing is kept for those either.
+  if (!IsAscii(piece)) {
+    const std::string key = fold(piece);
+    std::string lowered;
+    AppendKey(lowered, piece, {});
+    if (key != lowered) folded.append(key);
+  }
   foldedEnds.push_back(static_cast<uint32_t>(folded.size()));
 }
 

@@ -75,7 +75,7 @@ class VideoIndex {
   std::vector<uint32_t> rows_;
   std::string entries_;
   std::vector<uint32_t> entryEnds_;
-  // Folded entries and names; empty for those of ASCII alone.
+  // Folded entries and names; empty for those that fold as ASCII does.
   std::string foldedEntries_;
   std::vector<uint32_t> foldedEntryEnds_;
   std::vector<uint32_t> folderVideoEnds_;  // where each folder's videos end
