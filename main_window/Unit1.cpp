@@ -14,6 +14,7 @@
 #include "find_window/Unit5.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
+#include "library/folder_list.h"
 #include "library/folder_paths.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -169,22 +170,17 @@ void TForm1::FormCreate() {
   FixedFolderCount = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
-    const StringList& lines = config.Lines();
     ListBox2->BeginUpdate();
     try {
-      // The path lines follow the count line; the count may be anything a
-      // hand-edited file holds, so the index is kept wide enough not to wrap.
-      for (int64_t i = schema::kFirstPathLine;
-           i < int64_t{FixedFolderCount} + schema::kFirstPathLine; ++i) {
-        const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
-        AddFixedFolder(config.ReadString(schema::kNameSection, path, path));
-      }
+      LoadFixedFolders(
+          config, FixedFolderCount,
+          [this](const std::string&, const std::string& name) { AddFixedFolder(name); });
     } catch (...) {
       ListBox2->EndUpdate();
       throw;
     }
     ListBox2->EndUpdate();
-    if (lines.Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
+    if (config.Lines().Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
       SwitchToComboStyle();
   }
 
@@ -202,9 +198,7 @@ void TForm1::FormCreate() {
 
 void TForm1::AddFixedFolder(const std::string& displayName) {
   ListBox2->Add(displayName);
-  fixedNames_.insert(
-      std::upper_bound(fixedNames_.begin(), fixedNames_.end(), displayName, CaselessLess),
-      displayName);
+  order_.AddFixed(displayName);
 }
 
 void TForm1::StartWalk() {
@@ -223,33 +217,10 @@ void TForm1::MergeWalked() {
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
-  // The list that holds the folders now, in either style, is sorted. A
-  // walked entry goes after the entries equal to it but for letter case
-  // that the walk found earlier and before the fixed folders' (which join
-  // after the walk's in the order the list would have without batches).
-  SortCaseless(batch);
+  // The list that holds the folders now, in either style, is sorted.
   const bool listStyle = InListStyle();
-  const std::vector<std::string>& items =
-      listStyle ? ListBox2->Items() : ComboBox1->Model().Items();
-  std::vector<std::pair<int, std::string_view>> rows;
-  rows.reserve(batch.size());
-  // The batch is sorted, so its places in the list only grow: each entry's
-  // is looked for from the last one's, in steps that double and then by
-  // halves, which costs little whether the batch is small or the list is.
-  auto from = items.begin();
-  for (const std::string_view entry : batch) {
-    const auto equalFixed =
-        std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
-    auto to = from;
-    for (ptrdiff_t step = 1; to != items.end() && !CaselessLess(entry, *to); step *= 2) {
-      from = to + 1;
-      to = from + std::min(step, items.end() - from);
-    }
-    const auto after = std::upper_bound(from, to, entry, CaselessLess);
-    from = after;
-    rows.emplace_back(
-        static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)), entry);
-  }
+  const auto rows =
+      order_.PlaceWalked(listStyle ? ListBox2->Items() : ComboBox1->Model().Items(), batch);
   if (listStyle) {
     ListBox2->InsertMany(rows);
   } else {

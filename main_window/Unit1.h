@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "library/folder_list.h"
 #include "library/shared_state.h"
 #include "library/startup_walk.h"
 #include "widgets/combo_box.h"
@@ -153,8 +154,8 @@ class TForm1 : public QWidget {
   QTimer* walkTimer_;
   bool walking_ = false;
   int walkedListed_ = 0;
-  // The fixed folders' display names in the folder list, sorted.
-  std::vector<std::string> fixedNames_;
+  // Where the walked entries go among the fixed folders' display names.
+  vistrune::FolderListOrder order_;
 };
 
 extern TForm1* Form1;
