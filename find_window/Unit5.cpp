@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "config/config.h"

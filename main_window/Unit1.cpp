@@ -373,6 +373,13 @@ void TForm1::ListBox2DblClick() {
 void TForm1::N1Click() {
   ShowHelpWindow(this);
 }
+void TForm1::N4Click() {
+  ShowSettingsWindow(this);
+}
+void TForm1::About1Click() {
+  ShowAboutBox(this);
+}
+
 void TForm1::N5Click() {
   FindWindow()->ShowInFront();
 }
@@ -413,13 +420,6 @@ void TForm1::ShowVideo(int row, const std::string& entry, const std::string& nam
   if (file != files.end()) ListBox1->SetItemIndex(static_cast<int>(file - files.begin()));
   raise();
   activateWindow();
-}
-
-void TForm1::N4Click() {
-  ShowSettingsWindow(this);
-}
-void TForm1::About1Click() {
-  ShowAboutBox(this);
 }
 
 // --- The two display styles ---

@@ -15,10 +15,10 @@
 #include "widgets/list_box.h"
 
 class QAction;
-class TForm5;
 class QLabel;
 class QPushButton;
 class QTimer;
+class TForm5;
 
 namespace Ui {
 class TForm1;
