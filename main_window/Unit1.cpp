@@ -246,8 +246,9 @@ void TForm1::EndWalk() {
   Label1->adjustSize();
   unsetCursor();
   emit FolderListComplete();
-  // The videos of the complete list are gathered now, in the background.
-  FindWindow()->BuildIndex();
+  // The videos of the complete list are gathered now, in the background;
+  // not for a window already closed, whose walk was ended early.
+  if (isVisible()) FindWindow()->BuildIndex();
   if (error) std::rethrow_exception(error);
 }
 
@@ -278,6 +279,8 @@ void TForm1::Exit1Click() {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (exiting_ || Guard([this] { FormClose(); })) {
     StopWalk();
+    // The find window belongs to this one and goes with it.
+    if (Form5) Form5->hide();
     event->accept();
   } else {
     event->ignore();
