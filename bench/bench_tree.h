@@ -5,7 +5,8 @@
 // The tree (generated once, reused while its marker file matches): 10 series
 // x 100 seasons x 99 episodes = 100 010 folders below ROOT, and in every
 // third episode folder one to three small files clip001.avi ... Nothing in
-// ROOT is ever deleted; generation only adds.
+// ROOT is ever deleted; generation only adds. The video tree (below) is the
+// same folders with 300 000 videos, under a root of its own.
 #pragma once
 
 #include <fcntl.h>
@@ -99,6 +100,69 @@ inline void GenerateTree(const std::string& root) {
   close(rootFd);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("generated %ld folders and %ld files in %.1f s\n", kFolders, files, seconds);
+}
+
+// The video tree (generated once under its own root, reused while its
+// marker matches): the same 100 010 folders, and three empty videos in each
+// season and episode folder, 300 000 in all, named as a library names them:
+// "第NNN話 本編.avi", "オープニング NNN.wmv", "Clip NNN.mpg".
+constexpr long kVideos = 3L * (kSeries * kSeasons + kSeries * kSeasons * kEpisodes);
+constexpr const char* kVideoMarkerText =
+    "vistrune bench video tree v1: 10x100x99, three videos in every season and episode\n";
+
+inline void WriteVideosAt(int folder, int number) {
+  char name[64];
+  std::snprintf(name, sizeof name, "\xe7\xac\xac%03d\xe8\xa9\xb1 \xe6\x9c\xac\xe7\xb7\xa8.avi",
+                number);  // 第NNN話 本編
+  WriteFileAt(folder, name, "");
+  std::snprintf(name, sizeof name,
+                "\xe3\x82\xaa\xe3\x83\xbc\xe3\x83\x97\xe3\x83\x8b\xe3\x83\xb3\xe3\x82\xb0 "
+                "%03d.wmv",
+                number);  // オープニング NNN
+  WriteFileAt(folder, name, "");
+  std::snprintf(name, sizeof name, "Clip %03d.mpg", number);
+  WriteFileAt(folder, name, "");
+}
+
+inline bool VideoTreeIsComplete(const std::string& root) {
+  FILE* f = std::fopen((root + "/" + kMarker).c_str(), "rb");
+  if (!f) return false;
+  char buffer[256] = {};
+  size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fclose(f);
+  return std::string(buffer, n) == kVideoMarkerText;
+}
+
+inline void GenerateVideoTree(const std::string& root) {
+  std::printf("generating %ld folders and %ld videos below %s (once)...\n", kFolders, kVideos,
+              root.c_str());
+  std::fflush(stdout);
+  if (mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) Die("mkdir " + root);
+  int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (rootFd < 0) Die("open " + root);
+  char name[64];
+  for (int s = 0; s < kSeries; ++s) {
+    std::snprintf(name, sizeof name, "\xe3\x82\xb7\xe3\x83\xaa\xe3\x83\xbc\xe3\x82\xba %02d",
+                  s);  // シリーズ
+    int seriesFd = MakeDirAt(rootFd, name);
+    for (int m = 0; m < kSeasons; ++m) {
+      std::snprintf(name, sizeof name, "Season %03d", m);
+      int seasonFd = MakeDirAt(seriesFd, name);
+      WriteVideosAt(seasonFd, m);
+      for (int e = 0; e < kEpisodes; ++e) {
+        std::snprintf(name, sizeof name, "Episode %03d", e);
+        int episodeFd = MakeDirAt(seasonFd, name);
+        WriteVideosAt(episodeFd, e);
+        close(episodeFd);
+      }
+      close(seasonFd);
+    }
+    close(seriesFd);
+    std::printf("  %d/%d series\n", s + 1, kSeries);
+    std::fflush(stdout);
+  }
+  WriteFileAt(rootFd, kMarker, kVideoMarkerText);
+  close(rootFd);
 }
 
 // Runs args[0], looked up in PATH, with its standard output going to

@@ -13,14 +13,12 @@ namespace vistrune {
 std::string HomeFolderName;
 int32_t FixedFolderCount = 0;
 
-std::string ResolveFolderPath(const std::string& Entry, const std::string& Default) {
-  std::string path =
-      Entry == HomeFolderName ? AppPath : ReadConfigString(schema::kName2Section, Entry, Default);
+namespace {
+
+std::string EndingInDelimiter(std::string path) {
   if (!platform::EndsWithDelimiter(path)) path += platform::kPathDelimiter;
   return path;
 }
-
-namespace {
 
 // What ends a folder part of a path: the separator, and on Windows a drive
 // colon too ("C:clip.avi").
@@ -31,6 +29,18 @@ const std::string kFolderDelimiters = "/";
 #endif
 
 }  // namespace
+
+std::string ResolveFolderPath(const std::string& Entry, const std::string& Default) {
+  return EndingInDelimiter(
+      Entry == HomeFolderName ? AppPath : ReadConfigString(schema::kName2Section, Entry, Default));
+}
+
+std::string ResolveFolderPath(const std::string& Entry, const std::string& Default,
+                              const ConfigSnapshot& config, const std::string& home,
+                              const std::string& programFolder) {
+  return EndingInDelimiter(
+      Entry == home ? programFolder : config.ReadString(schema::kName2Section, Entry, Default));
+}
 
 std::string FolderOf(const std::string& path) {
   const size_t cut = platform::LastDelimiter(path, kFolderDelimiters);

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/config.h"
+
 namespace vistrune {
 
 // The folders the program walks are shown relative to the program folder,
@@ -14,6 +16,11 @@ namespace vistrune {
 // separator: AppPath for the home entry, else the entry's "Name2" mapping in
 // the configuration file (read afresh each time), else Default.
 std::string ResolveFolderPath(const std::string& Entry, const std::string& Default);
+// The same with the configuration file as config read it, and the home
+// entry and program folder given: for work away from the window's thread.
+std::string ResolveFolderPath(const std::string& Entry, const std::string& Default,
+                              const ConfigSnapshot& config, const std::string& home,
+                              const std::string& programFolder);
 
 // path cut after its last folder delimiter ("/a/b/vistrune" gives "/a/b/");
 // "" when it has none.

@@ -4,14 +4,17 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 #include <string_view>
 
 #include "config/config.h"
 #include "config/schema.h"
+#include "find_window/Unit5.h"
 #include "info_windows/Unit2.h"
 #include "info_windows/Unit3.h"
+#include "library/folder_list.h"
 #include "library/folder_paths.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -70,6 +73,7 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
   Button1 = ui_->Button1;
   N2 = ui_->N2;
   Refresh1 = ui_->Refresh1;
+  N5 = ui_->N5;
   N3 = ui_->N3;
   N1 = ui_->N1;
   N4 = ui_->N4;
@@ -100,7 +104,7 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  PopupMenu1->addActions({N2, Refresh1, N3, N1, N4, About1, Exit1});
+  PopupMenu1->addActions({N2, Refresh1, N5, N3, N1, N4, About1, Exit1});
 
   walkTimer_ = new QTimer(this);
   walkTimer_->setInterval(kWalkBatchMilliseconds);
@@ -127,6 +131,9 @@ void TForm1::ConnectHandlers() {
   connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::N2Click));
   connect(N2, &QAction::triggered, this, Guarded(this, &TForm1::N2Click));
   connect(Refresh1, &QAction::triggered, this, Guarded(this, &TForm1::Refresh1Click));
+  connect(N5, &QAction::triggered, this, Guarded(this, &TForm1::N5Click));
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+          Guarded(this, &TForm1::N5Click));
   connect(N3, &QAction::triggered, this, Guarded(this, &TForm1::N3Click));
   connect(N1, &QAction::triggered, this, Guarded(this, &TForm1::N1Click));
   connect(N4, &QAction::triggered, this, Guarded(this, &TForm1::N4Click));
@@ -163,22 +170,17 @@ void TForm1::FormCreate() {
   FixedFolderCount = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
-    const StringList& lines = config.Lines();
     ListBox2->BeginUpdate();
     try {
-      // The path lines follow the count line; the count may be anything a
-      // hand-edited file holds, so the index is kept wide enough not to wrap.
-      for (int64_t i = schema::kFirstPathLine;
-           i < int64_t{FixedFolderCount} + schema::kFirstPathLine; ++i) {
-        const std::string& path = lines.Get(static_cast<int>(std::min<int64_t>(i, INT32_MAX)));
-        AddFixedFolder(config.ReadString(schema::kNameSection, path, path));
-      }
+      LoadFixedFolders(
+          config, FixedFolderCount,
+          [this](const std::string&, const std::string& name) { AddFixedFolder(name); });
     } catch (...) {
       ListBox2->EndUpdate();
       throw;
     }
     ListBox2->EndUpdate();
-    if (lines.Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
+    if (config.Lines().Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
       SwitchToComboStyle();
   }
 
@@ -196,9 +198,7 @@ void TForm1::FormCreate() {
 
 void TForm1::AddFixedFolder(const std::string& displayName) {
   ListBox2->Add(displayName);
-  fixedNames_.insert(
-      std::upper_bound(fixedNames_.begin(), fixedNames_.end(), displayName, CaselessLess),
-      displayName);
+  order_.AddFixed(displayName);
 }
 
 void TForm1::StartWalk() {
@@ -217,33 +217,10 @@ void TForm1::MergeWalked() {
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
-  // The list that holds the folders now, in either style, is sorted. A
-  // walked entry goes after the entries equal to it but for letter case
-  // that the walk found earlier and before the fixed folders' (which join
-  // after the walk's in the order the list would have without batches).
-  SortCaseless(batch);
+  // The list that holds the folders now, in either style, is sorted.
   const bool listStyle = InListStyle();
-  const std::vector<std::string>& items =
-      listStyle ? ListBox2->Items() : ComboBox1->Model().Items();
-  std::vector<std::pair<int, std::string_view>> rows;
-  rows.reserve(batch.size());
-  // The batch is sorted, so its places in the list only grow: each entry's
-  // is looked for from the last one's, in steps that double and then by
-  // halves, which costs little whether the batch is small or the list is.
-  auto from = items.begin();
-  for (const std::string_view entry : batch) {
-    const auto equalFixed =
-        std::equal_range(fixedNames_.begin(), fixedNames_.end(), entry, CaselessLess);
-    auto to = from;
-    for (ptrdiff_t step = 1; to != items.end() && !CaselessLess(entry, *to); step *= 2) {
-      from = to + 1;
-      to = from + std::min(step, items.end() - from);
-    }
-    const auto after = std::upper_bound(from, to, entry, CaselessLess);
-    from = after;
-    rows.emplace_back(
-        static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)), entry);
-  }
+  const auto rows =
+      order_.PlaceWalked(listStyle ? ListBox2->Items() : ComboBox1->Model().Items(), batch);
   if (listStyle) {
     ListBox2->InsertMany(rows);
   } else {
@@ -269,6 +246,9 @@ void TForm1::EndWalk() {
   Label1->adjustSize();
   unsetCursor();
   emit FolderListComplete();
+  // The videos of the complete list are gathered now, in the background;
+  // not for a window already closed, whose walk was ended early.
+  if (isVisible()) FindWindow()->BuildIndex();
   if (error) std::rethrow_exception(error);
 }
 
@@ -299,6 +279,8 @@ void TForm1::Exit1Click() {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (exiting_ || Guard([this] { FormClose(); })) {
     StopWalk();
+    // The find window belongs to this one and goes with it.
+    if (Form5) Form5->hide();
     event->accept();
   } else {
     event->ignore();
@@ -399,6 +381,48 @@ void TForm1::N4Click() {
 }
 void TForm1::About1Click() {
   ShowAboutBox(this);
+}
+
+void TForm1::N5Click() {
+  FindWindow()->ShowInFront();
+}
+
+TForm5* TForm1::FindWindow() {
+  if (!Form5) {
+    Form5 = new TForm5([this] { return FolderEntries(); },
+                       [this](int row, const std::string& entry, const std::string& name) {
+                         ShowVideo(row, entry, name);
+                       },
+                       this);
+    // It first opens beside the main window, covering none of it.
+    Form5->move(frameGeometry().right() + 1, Top());
+  }
+  return Form5;
+}
+
+std::vector<std::string> TForm1::FolderEntries() const {
+  return InListStyle() ? ListBox2->Items() : ComboBox1->Items();
+}
+
+void TForm1::ShowVideo(int row, const std::string& entry, const std::string& name) {
+  const std::vector<std::string>& entries = InListStyle() ? ListBox2->Items() : ComboBox1->Items();
+  if (row < 0 || static_cast<size_t>(row) >= entries.size() || entries[row] != entry) {
+    const auto found = std::find(entries.begin(), entries.end(), entry);
+    if (found == entries.end()) return;
+    row = static_cast<int>(found - entries.begin());
+  }
+  if (InListStyle()) {
+    ListBox2->SetItemIndex(row);
+    ListBox2Click();
+  } else {
+    ComboBox1->SetItemIndex(row);
+    ComboBox1Change();
+  }
+  const std::vector<std::string>& files = ListBox1->Items();
+  const auto file = std::find(files.begin(), files.end(), name);
+  if (file != files.end()) ListBox1->SetItemIndex(static_cast<int>(file - files.begin()));
+  raise();
+  activateWindow();
 }
 
 // --- The two display styles ---

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "library/folder_list.h"
 #include "library/shared_state.h"
 #include "library/startup_walk.h"
 #include "widgets/combo_box.h"
@@ -17,6 +18,7 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QTimer;
+class TForm5;
 
 namespace Ui {
 class TForm1;
@@ -47,6 +49,7 @@ class TForm1 : public QWidget {
   QMenu* PopupMenu1;     // the context menu of the window, both lists and both wide buttons
   QAction* N2;           // 再生: play the chosen file
   QAction* Refresh1;     // 更新: list the chosen folder's videos again
+  QAction* N5;           // 検索 (also Ctrl+F): open the find window
   QAction* N3;           // エクスプローラで開く: open the chosen folder
   QAction* N1;           // 再生出来ない時は: open the playback help window
   QAction* N4;           // 設定: open the settings window
@@ -84,6 +87,13 @@ class TForm1 : public QWidget {
   void ListBox2DblClick();
 
   // The other windows.
+  // 検索, Ctrl+F: show the find window in front, with its query kept.
+  void N5Click();
+  // What the find window's フォルダを表示 does: the folder at row of the
+  // folder list (the first entry equal to entry, where that row holds
+  // another) chosen and listed, as a click or a choice in the combo box
+  // does, then the video name chosen in the file list.
+  void ShowVideo(int row, const std::string& entry, const std::string& name);
   // 再生出来ない時は: show the playback help window.
   void N1Click();
   // 設定: show the settings window.
@@ -131,6 +141,10 @@ class TForm1 : public QWidget {
   void StopWalk();
   void ShowWalkProgress();
   void AddFixedFolder(const std::string& displayName);
+  // The find window, made the first time it is needed.
+  TForm5* FindWindow();
+  // The entries of whichever list holds the folders, in its order.
+  std::vector<std::string> FolderEntries() const;
 
   std::unique_ptr<vistrune::StartupWalk> walk_;
   std::unique_ptr<Ui::TForm1> ui_;
@@ -140,8 +154,8 @@ class TForm1 : public QWidget {
   QTimer* walkTimer_;
   bool walking_ = false;
   int walkedListed_ = 0;
-  // The fixed folders' display names in the folder list, sorted.
-  std::vector<std::string> fixedNames_;
+  // Where the walked entries go among the fixed folders' display names.
+  vistrune::FolderListOrder order_;
 };
 
 extern TForm1* Form1;

@@ -14,6 +14,7 @@
 
 #include "config/config.h"
 #include "config/schema.h"
+#include "library/folder_list.h"
 #include "library/shared_state.h"
 #include "platform/paths.h"
 #include "ui_Unit4.h"
@@ -143,13 +144,11 @@ void TForm4::FormCreate() {
     // more lines would read the name sections as folders, fewer would drop
     // folders at the next save. Each path goes in with its display name, so
     // that when a missing line stops the reading the lists hold whole pairs.
-    const int32_t count = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
-    for (int32_t i = 0; i < count; ++i) {
-      const std::string& path = lines.Get(schema::kFirstPathLine + i);
-      const std::string name = config.ReadString(schema::kNameSection, path, path);
-      ListBox1->Add(path);
-      ListBox2->Add(name);
-    }
+    LoadFixedFolders(config, config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0),
+                     [this](const std::string& path, const std::string& name) {
+                       ListBox1->Add(path);
+                       ListBox2->Add(name);
+                     });
   }
 
   // Entries up to this width can be scrolled sideways; both are measured on

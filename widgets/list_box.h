@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "library/caseless_order.h"
+
 namespace vistrune {
 
 // The items of a list or combo box. Each item keeps its own bytes, so a name
@@ -52,16 +54,6 @@ class ByteStringListModel : public QAbstractListModel {
 // NEL, the Unicode line and paragraph separators) replaced by a visible mark,
 // so that every item takes one row.
 QString DisplayText(const std::string& text);
-
-// The order of a sorted list: bytes compared after folding the ASCII letters
-// A-Z to a-z, so "abc" and "ABD" sort as a Windows list box sorts them; other
-// characters sort by their UTF-8 bytes, which is code point order.
-bool CaselessLess(std::string_view a, std::string_view b);
-// Sorts items in that order, keeping the order of items that compare equal,
-// as std::stable_sort with CaselessLess does but in about half the time on
-// paths that share long beginnings: each byte is looked at about once.
-void SortCaseless(std::vector<std::string_view>& items);
-bool CaselessEqual(const std::string& a, const std::string& b);
 
 class TListBox : public QListView {
   Q_OBJECT

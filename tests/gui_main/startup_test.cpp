@@ -176,8 +176,8 @@ TEST_F(MainWindowTest, WindowHasTheDesignedControls) {
   QStringList menu;
   for (QAction* action : form.PopupMenu1->actions()) menu << action->objectName() + action->text();
   EXPECT_EQ(menu,
-            (QStringList{"N2再生", "Refresh1更新", "N3エクスプローラで開く", "N1再生出来ない時は",
-                         "N4設定", "About1バージョン情報", "Exit1終了"}));
+            (QStringList{"N2再生", "Refresh1更新", "N5検索", "N3エクスプローラで開く",
+                         "N1再生出来ない時は", "N4設定", "About1バージョン情報", "Exit1終了"}));
   // Both lists scroll sideways to twice the file list's visible width.
   EXPECT_EQ(form.ListBox2->HorizontalExtent(), 2 * form.ListBox1->contentsRect().width());
   EXPECT_EQ(form.ListBox1->HorizontalExtent(), form.ListBox2->HorizontalExtent());

@@ -3,11 +3,14 @@
 // on its entry, closing and 終了 during the walk.
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTimer>
 #include <condition_variable>
 #include <mutex>
 
+#include "find_window/Unit5.h"
 #include "gui_main/main_window_fixture.h"
 #include "platform/paths.h"
 #include "qt_support/bounded_waits.h"
@@ -134,6 +137,25 @@ TEST_F(HeldWalkTest, InComboStyleTheFoldersJoinTheComboBoxAroundTheChoice) {
   form.Button3->click();
   EXPECT_EQ(form.ListBox2->Items(), FullList());
   EXPECT_EQ(form.ListBox2->Item(form.ListBox2->ItemIndex()), "Movies");
+}
+
+TEST_F(HeldWalkTest, TheVideosAreGatheredOnceTheWalkHasEnded) {
+  temp.WriteFile("Movies/f105/clip.avi", "x");
+  WriteIniWithStyle("ListBox");
+  TForm1& form = StartWalking();
+  form.N5->trigger();
+  ASSERT_NE(Form5, nullptr);
+  QTest::keyClicks(Form5->Edit1, "avi");
+  // No folder is read for the index while the walk reads.
+  EXPECT_FALSE(Form5->Indexing());
+  EXPECT_EQ(Form5->ListBox1->model()->rowCount(), 0);
+  gate.Open();
+  WaitForFolderList();
+  ASSERT_TRUE(WaitUntil([] { return !Form5->Indexing(); }, "the index to be complete"));
+  const QAbstractItemModel* results = Form5->ListBox1->model();
+  ASSERT_EQ(results->rowCount(), 2);
+  EXPECT_EQ(results->data(results->index(0, 0)).toString(), "clip.avi  —  f105");
+  EXPECT_EQ(results->data(results->index(1, 0)).toString(), "m.avi  —  Movies");
 }
 
 TEST_F(HeldWalkTest, ClosingDuringTheWalkSavesAsAlwaysAndEndsTheWalk) {

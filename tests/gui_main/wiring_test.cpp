@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "find_window/Unit5.h"
 #include "gui_main/main_window_fixture.h"
 #include "qt_support/bounded_waits.h"
 #include "support/platform_setup.h"
@@ -52,6 +53,7 @@ class WiringTest : public MainWindowTest {
       backInTheLoop.start(0);
     });
     if (ExecWithWatchdog() == 0) effect.push_back("end");
+    if (Form5 && Form5->isVisible()) effect.push_back("window TForm5");
     for (const OpenRequest& request : opened) effect.push_back("open " + request.target);
     for (const Box& box : boxes.Boxes()) effect.push_back("message " + box.text);
     if (form.ListBox1->Items() != files) effect.push_back("files" + Joined(form.ListBox1->Items()));
@@ -84,6 +86,7 @@ TEST_F(WiringTest, EveryCommandReachesItsOwnHandler) {
   const std::vector<Wire> wires = {
       {"N2 再生", trigger(&TForm1::N2), {"open " + clip}},
       {"Refresh1 更新", trigger(&TForm1::Refresh1), {"files a.avi b.avi"}},
+      {"N5 検索", trigger(&TForm1::N5), {"window TForm5"}},
       {"N3 エクスプローラで開く", trigger(&TForm1::N3), {"open " + PlatformPath("Anime/")}},
       {"N1 再生出来ない時は", trigger(&TForm1::N1), {"window TForm2"}},
       {"N4 設定", trigger(&TForm1::N4), {"window TForm4"}},

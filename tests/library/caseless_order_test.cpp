@@ -1,14 +1,15 @@
 // The order of the sorted lists: ASCII letters folded, other bytes as they are.
+#include "library/caseless_order.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "widgets/list_box.h"
 
 namespace vistrune {
 namespace {
