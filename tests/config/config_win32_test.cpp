@@ -51,6 +51,8 @@ TEST_F(ConfigWindowsTest, ReadOnlyAttributeRefusesEveryWriteAndStays) {
 
 TEST_F(ConfigWindowsTest, AFileAnotherProgramHoldsOpen) {
   WriteIni(kBefore);
+  // Each write waits this long for the other program to let go.
+  const testing::ChangeLockPatienceFor patience(300);
   // Open for reading, others allowed to read only: it reads, it is not written.
   HANDLE other = CreateFileA(ini_.Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, 0, nullptr);
