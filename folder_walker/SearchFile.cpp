@@ -143,17 +143,30 @@ void FillSearchFileData(const char* name, size_t length, const platform::EntryDe
 }
 
 // The identities of the folders entered in one walk, each with its parent:
-// the logical path from the start folder down to any folder.
+// the logical path from the start folder down to any folder. A walk that
+// does not stat its sub-folders learns a folder's identity only when a link
+// below it asks for it.
 struct FolderNode {
   platform::FileIdentity identity;
   size_t parent;
+  bool known;         // identity holds the folder's identity
+  size_t pathLength;  // of the folder's path, without a trailing separator
 };
 constexpr size_t kNoParent = static_cast<size_t>(-1);
 
-bool IsOnPath(const std::vector<FolderNode>& nodes, size_t node,
+// Whether identity is that of node or of a folder on the path from the start
+// folder down to it; folder is node's path, ending in the separator.
+bool IsOnPath(std::vector<FolderNode>& nodes, size_t node, const std::string& folder,
               const platform::FileIdentity& identity) {
   for (; node != kNoParent; node = nodes[node].parent) {
-    if (nodes[node].identity == identity) return true;
+    FolderNode& on = nodes[node];
+    if (!on.known) {
+      platform::EntryDetails details;
+      if (platform::StatPath(folder.substr(0, on.pathLength), details))
+        on.identity = details.identity;
+      on.known = true;
+    }
+    if (on.identity == identity) return true;
   }
   return false;
 }
@@ -171,28 +184,54 @@ struct ListedEntry {
   std::string name;  // the entry's own name
   TSearchFileData data;
   platform::FileIdentity identity;
+  bool identityKnown = false;  // not stat'ed: learnt when a link asks
   // A symbolic link whose target was stat'ed: entered only when the target
   // is not on the path from the start folder down to it.
   bool guardedLink = false;
 };
 
-// The reader's current entry, a sub-folder, to entry.
-void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
+// The reader's current entry, a sub-folder, to entry. Names only: a link is
+// stat'ed still (for the guard), other entries not.
+void ReadEntry(platform::DirReader& reader, bool namesOnly, ListedEntry& entry) {
   entry.name.assign(reader.Name(), reader.NameLength());
   platform::EntryDetails details;
-  if (reader.Details(details)) {
-    FillSearchFileData(reader.Name(), reader.NameLength(), details, entry.data);
+  if ((!namesOnly || reader.IsLink()) && reader.Details(details)) {
+    if (namesOnly) {
+      entry.data = TSearchFileData{};
+      FillNames(reader.Name(), reader.NameLength(), entry.data);
+      FillAttributes(reader.Attributes(), entry.data);
+    } else {
+      FillSearchFileData(reader.Name(), reader.NameLength(), details, entry.data);
+    }
     entry.identity = details.identity;
+    entry.identityKnown = true;
     entry.guardedLink = reader.IsLink();
   } else {
-    // The entry went away between listing and stat: report what the
-    // listing said.
+    // Names only, or the entry went away between listing and stat: report
+    // what the listing said.
     entry.data = TSearchFileData{};
     FillNames(reader.Name(), reader.NameLength(), entry.data);
     FillAttributes(reader.Attributes(), entry.data);
     entry.identity = {};
+    entry.identityKnown = !namesOnly;
     entry.guardedLink = false;
   }
+}
+
+// A folder to read: its path and where it is in the folder it is in, kept
+// open or not.
+struct FolderToRead {
+  std::string folder;  // ending in the separator
+  std::shared_ptr<platform::OpenFolder> parent;
+  size_t nameAt = 0;
+};
+
+// After reading a folder that has sub-folders: the folder kept open for
+// them, where one more may be held; else closed and none.
+std::shared_ptr<platform::OpenFolder> KeepOpen(platform::DirReader& reader) {
+  platform::OpenFolder kept = reader.Keep();
+  if (!kept.Held()) return nullptr;
+  return std::make_shared<platform::OpenFolder>(std::move(kept));
 }
 
 #ifndef VISTRUNE_NO_WALK_THREADS
@@ -215,7 +254,8 @@ void ReadEntry(platform::DirReader& reader, ListedEntry& entry) {
 // yet, cuts short the reads under way and waits for their threads.
 class FolderReadAhead {
  public:
-  explicit FolderReadAhead(unsigned threads) : slots_(std::max(size_t{64}, 4 * size_t{threads})) {
+  FolderReadAhead(unsigned threads, bool namesOnly)
+      : namesOnly_(namesOnly), slots_(std::max(size_t{64}, 4 * size_t{threads})) {
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const unsigned alwaysReading = std::max(1u, processors - 1);
     // Counted before any reader runs, which read it under the lock only.
@@ -255,12 +295,12 @@ class FolderReadAhead {
   size_t Window() const { return slots_.size(); }
 
   // Hands over the folders, in queue order, and clears the list.
-  void Hand(std::vector<std::string>& folders) {
+  void Hand(std::vector<FolderToRead>& folders) {
     // The slots after the last handed over are free: the walk took their
     // listings back, and no reader looks at a slot before it is handed over.
     for (size_t i = 0; i < folders.size(); ++i) {
       Slot& slot = slots_[(handed_ + i) % slots_.size()];
-      slot.folder = std::move(folders[i]);
+      slot.toRead = std::move(folders[i]);
       slot.error = nullptr;
       slot.done.store(false, std::memory_order_relaxed);
     }
@@ -277,11 +317,12 @@ class FolderReadAhead {
   }
 
   // Takes the listing of the first folder handed over: its sub-folder
-  // entries in the platform's order, or false when it could not be opened.
-  // While it is not read yet, reads with reader the next folder no reader
-  // thread has begun, or waits when there is none. entries' old contents go
-  // to the slot for reuse.
-  bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries) {
+  // entries in the platform's order and the folder kept open for them (or
+  // none), or false when it could not be opened. While it is not read yet,
+  // reads with reader the next folder no reader thread has begun, or waits
+  // when there is none. entries' old contents go to the slot for reuse.
+  bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries,
+            std::shared_ptr<platform::OpenFolder>& kept) {
     Slot& slot = slots_[taken_ % slots_.size()];
     while (!slot.done.load(std::memory_order_acquire)) {
       std::unique_lock lock(mutex_);
@@ -304,16 +345,18 @@ class FolderReadAhead {
     }
     ++taken_;
     entries.swap(slot.entries);
+    kept = std::move(slot.kept);
     if (slot.error) std::rethrow_exception(slot.error);
     return slot.opened;
   }
 
  private:
   struct Slot {
-    std::string folder;
+    FolderToRead toRead;
     bool opened = false;
     std::vector<ListedEntry> entries;
-    std::exception_ptr error;  // what reading raised (memory ran out)
+    std::shared_ptr<platform::OpenFolder> kept;  // the folder, for its sub-folders
+    std::exception_ptr error;                    // what reading raised (memory ran out)
     std::atomic<bool> done{false};
   };
 
@@ -339,17 +382,21 @@ class FolderReadAhead {
     Notify(wakeExtras_, std::min({extraTurns_, idleExtras_, handed_ - claimed_}));
   }
 
-  // Reads the folder of slot with reader; true when the read was slow.
+  // Reads the folder of slot with reader, relative to the folder it is in
+  // where that is held; true when the read was slow.
   bool ReadSlot(platform::DirReader& reader, Slot& slot) {
     const Clock::time_point start = Clock::now();
     slot.entries.clear();
     try {
-      slot.opened = reader.Open(slot.folder);
+      slot.opened = reader.Open(slot.toRead.folder, slot.toRead.parent.get(), slot.toRead.nameAt);
+      slot.toRead.parent.reset();  // its last sub-folder opened, it closes
       while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
         if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
         slot.entries.emplace_back();
-        ReadEntry(reader, slot.entries.back());
+        ReadEntry(reader, namesOnly_, slot.entries.back());
       }
+      if (!slot.entries.empty() && !cancel_.load(std::memory_order_relaxed))
+        slot.kept = KeepOpen(reader);
     } catch (...) {
       slot.opened = false;
       slot.error = std::current_exception();
@@ -382,6 +429,7 @@ class FolderReadAhead {
     }
   }
 
+  const bool namesOnly_;
   // A ring of slots: the folder handed over n-th sits in slot n modulo its
   // size; the window keeps a slot from being handed over again before its
   // listing was taken back.
@@ -437,18 +485,24 @@ bool TSearchDir::Search() {
   platform::EntryDetails startDetails;
   if (start.empty() || !platform::StatPath(start, startDetails)) return false;
 
-  // Idle again on every way out.
+  // Idle again on every way out, with no folder left open: what a stopped
+  // walk leaves in the queue keeps its paths only.
   struct BusyGuard {
     bool& busy;
-    explicit BusyGuard(bool& b) : busy(b) { busy = true; }
-    ~BusyGuard() { busy = false; }
-  } busyGuard(busy_);
+    std::deque<QueuedFolder>& queue;
+    BusyGuard(bool& b, std::deque<QueuedFolder>& q) : busy(b), queue(q) { busy = true; }
+    ~BusyGuard() {
+      for (QueuedFolder& folder : queue) folder.Parent.reset();
+      busy = false;
+    }
+  } busyGuard(busy_, Queue);
 
   // A fresh queue, with the start folder as the root of the cycle guard.
   Queue.clear();
   bool Continue = true;
+  const bool namesOnly = NamesOnly;
   std::vector<FolderNode> nodes;
-  nodes.push_back({startDetails.identity, kNoParent});
+  nodes.push_back({startDetails.identity, kNoParent, true, 0});
 
   // The start folder.
   {
@@ -456,29 +510,30 @@ bool TSearchDir::Search() {
     TSearchFileData data;
     std::string entryName;
     platform::EntryDetails entry;
-    if (platform::GetPathEntry(start, entryName, entry))
+    if (!namesOnly && platform::GetPathEntry(start, entryName, entry))
       FillSearchFileData(entryName.data(), entryName.size(), entry, data);
     DoFind(start, data, IgnoreSubDir, Continue);
     if (!Continue) return false;  // the handler stopped the walk
-    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0});
+    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0, nullptr, 0});
   }
 
-  // One sub-folder entry of folder reported; false when the handler
-  // stopped the walk.
-  auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry) {
+  // One sub-folder entry of folder reported, kept the folder open (or
+  // none) for it; false when the handler stopped the walk.
+  auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry,
+                    const std::shared_ptr<platform::OpenFolder>& kept) {
     std::string name;
     name.reserve(folder.size() + entry.name.size() + 1);
     name.append(folder).append(entry.name);
-    const bool enter = !entry.guardedLink || !IsOnPath(nodes, parentNode, entry.identity);
+    const bool enter = !entry.guardedLink || !IsOnPath(nodes, parentNode, folder, entry.identity);
     bool IgnoreSubDir = false;
     DoFind(name, entry.data, IgnoreSubDir, Continue);
     if (!Continue) return false;
     if (!IgnoreSubDir && enter) {
+      nodes.push_back({entry.identity, parentNode, entry.identityKnown, name.size()});
       // An entry's name never ends in the separator: the folder as it is
       // listed and as its own sub-folders' names begin.
       name += platform::kPathDelimiter;
-      nodes.push_back({entry.identity, parentNode});
-      Queue.push_back({std::move(name), nodes.size() - 1});
+      Queue.push_back({std::move(name), nodes.size() - 1, kept, folder.size()});
     }
     return true;
   };
@@ -489,23 +544,25 @@ bool TSearchDir::Search() {
   // short and waited for; what they read and was not taken is dropped.
 #ifndef VISTRUNE_NO_WALK_THREADS
   if (ReadAheadThreads > 0) {
-    FolderReadAhead readAhead(ReadAheadThreads);
+    FolderReadAhead readAhead(ReadAheadThreads, namesOnly);
     if (readAhead.Started()) {
       platform::DirReader reader;
       std::vector<ListedEntry> listed;
-      std::vector<std::string> toHand;
+      std::shared_ptr<platform::OpenFolder> kept;
+      std::vector<FolderToRead> toHand;
       while (!Queue.empty()) {
         if (readAhead.WantsMore()) {
           for (size_t i = readAhead.Handed(); i < Queue.size() && i < readAhead.Window(); ++i)
-            toHand.push_back(Queue[i].Folder);
+            toHand.push_back({Queue[i].Folder, Queue[i].Parent, Queue[i].NameAt});
           readAhead.Hand(toHand);
         }
         const std::string folder = std::move(Queue.front().Folder);
         const size_t parentNode = Queue.front().Node;
         Queue.pop_front();
-        if (!readAhead.Take(reader, listed)) continue;  // gone, denied, too long: no entries
+        if (!readAhead.Take(reader, listed, kept)) continue;  // gone, denied, too long: no entries
         for (const ListedEntry& entry : listed) {
-          if (!report(folder, parentNode, entry)) return false;  // the handler stopped the walk
+          if (!report(folder, parentNode, entry, kept))
+            return false;  // the handler stopped the walk
         }
       }
       return true;  // the queue ran empty: the whole tree was walked
@@ -514,23 +571,30 @@ bool TSearchDir::Search() {
 #endif
 
   // Each folder read when its turn comes. One reader, so at most one
-  // directory is open; its destructor closes it when a handler's exception
-  // leaves Search.
+  // directory is open besides those kept for the folders in them; its
+  // destructor closes it when a handler's exception leaves Search.
   platform::DirReader reader;
   std::string folder;
   ListedEntry entry;
   while (!Queue.empty()) {
     folder = std::move(Queue.front().Folder);
     const size_t parentNode = Queue.front().Node;
+    const bool opened = reader.Open(folder, Queue.front().Parent.get(), Queue.front().NameAt);
     Queue.pop_front();
-    if (!reader.Open(folder)) continue;  // gone, denied, too long: no entries
+    if (!opened) continue;  // gone, denied, too long: no entries
 
+    // Kept open for the sub-folders once read to its end, where it may be.
+    std::shared_ptr<platform::OpenFolder> kept;
     while (reader.Next()) {
       if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
-      ReadEntry(reader, entry);
-      if (!report(folder, parentNode, entry)) return false;  // the handler stopped the walk
+      ReadEntry(reader, namesOnly, entry);
+      if (!kept) kept = std::make_shared<platform::OpenFolder>();
+      if (!report(folder, parentNode, entry, kept)) return false;  // the handler stopped the walk
     }
-    reader.Close();
+    if (kept)
+      *kept = reader.Keep();
+    else
+      reader.Close();
   }
   return true;
 }

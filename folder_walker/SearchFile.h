@@ -8,9 +8,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vistrune {
+
+namespace platform {
+class OpenFolder;
+}
 
 // Days since 30 December 1899 00:00, with the time of day as the fraction.
 using TDateTime = double;
@@ -72,6 +77,16 @@ class TSearchDir {
   // Should no thread start, the walk reads the folders itself.
   unsigned ReadAheadThreads = DefaultReadAheadThreads();
 
+  // The handler reads only Name (and sets the flags), never Data: the walker
+  // then fetches nothing it would fetch only for Data (no stat of each
+  // sub-folder, no entry for the start folder). Data then holds the
+  // entry's names and what its listing tells (the directory bit, and on
+  // POSIX the hidden bit of a leading dot; on Windows the whole attribute
+  // word); the start folder's is empty. The names reported, their order, the
+  // link guard, IgnoreSubDir and Continue are the same as without it. Read
+  // at the start of each walk.
+  bool NamesOnly = false;
+
   // Runs one whole walk. True when it ran to its end; false when it did not
   // start (already walking, no handler, nothing at BaseDir) or a handler
   // stopped it. A handler's exception passes to the caller, with the walker
@@ -105,10 +120,14 @@ class TSearchDir {
 
  private:
   // A folder waiting to be enumerated, with the index of its node in the
-  // walk's list of folder identities (for the link-cycle guard, see Search).
+  // walk's list of folder identities (for the link-cycle guard, see Search)
+  // and the folder it is in, where that was kept open to open it by its own
+  // name (see platform/dir_reader.h OpenFolder).
   struct QueuedFolder {
     std::string Folder;  // ending in the separator
     size_t Node = 0;
+    std::shared_ptr<platform::OpenFolder> Parent;  // none for the start folder
+    size_t NameAt = 0;                             // where its own name begins in Folder
   };
   // First in, first out: appended at the back, taken from the front. Cleared
   // at the start of every walk; a stopped walk leaves its rest here.
