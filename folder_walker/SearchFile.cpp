@@ -243,11 +243,13 @@ std::shared_ptr<platform::OpenFolder> KeepOpen(platform::DirReader& reader) {
 // begun itself rather than wait: with the cache warm the readers then serve
 // as extra processors, with it cold as many requests before the disk at once.
 //
-// Threads beyond one per processor besides the walk's own read only while
-// reads are slow (waiting on the disk): with every folder in the cache they
-// would only take turns on the processors and wait on each other. Each slow
-// read gives them a few turns, so they multiply while the disk holds the
-// walk up and fall idle as soon as it no longer does.
+// Threads beyond one per processor besides the walk's own are started, and
+// read, only while reads are slow (waiting on the disk or the share): with
+// every folder in the cache they would only take turns on the processors and
+// wait on each other. Each slow read gives them a few turns, so they multiply
+// while the medium holds the walk up, up to the number asked for, and fall
+// idle as soon as it no longer does. A thread waiting on the medium or for a
+// turn uses no processor.
 //
 // At most a window of folders is handed over and not taken back, which
 // bounds the memory the listings hold. Destroying it drops what is not read
@@ -257,17 +259,17 @@ class FolderReadAhead {
   FolderReadAhead(unsigned threads, bool namesOnly)
       : namesOnly_(namesOnly), slots_(std::max(size_t{64}, 4 * size_t{threads})) {
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned alwaysReading = std::max(1u, processors - 1);
+    const unsigned alwaysReading = std::min(threads, std::max(1u, processors - 1));
     // Counted before any reader runs, which read it under the lock only.
-    extras_ = threads > alwaysReading ? threads - alwaysReading : 0;
+    extras_ = threads - alwaysReading;
     try {
-      for (unsigned i = 0; i < threads; ++i) {
-        const bool extra = i >= alwaysReading;
-        readers_.emplace_back([this, extra] { ReadFolders(extra); });
-      }
+      for (unsigned i = 0; i < alwaysReading; ++i)
+        readers_.emplace_back([this] { ReadFolders(false); });
     } catch (const std::system_error&) {
       // Fewer threads than asked for; with none, Started() is false.
     }
+    started_ = !readers_.empty();
+    if (!started_) extras_ = 0;
   }
 
   ~FolderReadAhead() {
@@ -278,13 +280,14 @@ class FolderReadAhead {
     }
     wakeReaders_.notify_all();
     wakeExtras_.notify_all();
+    // No thread is started once stopping_ is set.
     for (std::thread& reader : readers_) reader.join();
   }
 
   FolderReadAhead(const FolderReadAhead&) = delete;
   FolderReadAhead& operator=(const FolderReadAhead&) = delete;
 
-  bool Started() const { return !readers_.empty(); }
+  bool Started() const { return started_; }
 
   // How many folders were handed over and not taken back yet: the first
   // that many of the walk's queue.
@@ -362,8 +365,8 @@ class FolderReadAhead {
 
   using Clock = std::chrono::steady_clock;
   // A read that takes longer than this for each of its system calls (open,
-  // list, close, one stat per sub-folder) waited on the disk: a folder in the
-  // cache takes a few microseconds a call.
+  // list, close, and each stat) waited on the medium: a folder in the cache
+  // takes a few microseconds a call.
   static constexpr Clock::duration kSlowCall = std::chrono::microseconds(50);
   // On a cold disk about a third of the reads were slow here: four turns a
   // slow read keep every extra reader busy; one or two let them die out.
@@ -375,11 +378,22 @@ class FolderReadAhead {
     for (size_t i = 0; i < count; ++i) threads.notify_one();
   }
 
-  // Under the lock: turns for the extra readers after a slow read, and as
-  // many of them woken as have a turn and a folder to read.
+  // Under the lock: turns for the extra readers after a slow read, as many of
+  // them woken as have a turn and a folder to read, and more started where
+  // too few wait.
   void GrantExtraTurns() {
     extraTurns_ = std::min(extraTurns_ + kTurnsPerSlowRead, extras_);
-    Notify(wakeExtras_, std::min({extraTurns_, idleExtras_, handed_ - claimed_}));
+    const size_t work = std::min(extraTurns_, handed_ - claimed_);
+    Notify(wakeExtras_, std::min(work, idleExtras_));
+    for (size_t start = work > idleExtras_ ? work - idleExtras_ : 0;
+         start > 0 && startedExtras_ < extras_ && !stopping_; --start) {
+      try {
+        readers_.emplace_back([this] { ReadFolders(true); });
+        ++startedExtras_;
+      } catch (const std::system_error&) {
+        extras_ = startedExtras_;  // no more threads to be had: read with those there are
+      }
+    }
   }
 
   // Reads the folder of slot with reader, relative to the folder it is in
@@ -401,8 +415,9 @@ class FolderReadAhead {
       slot.opened = false;
       slot.error = std::current_exception();
     }
+    const size_t calls = 4 + reader.Stats();
     reader.Close();
-    return Clock::now() - start > kSlowCall * static_cast<Clock::rep>(4 + slot.entries.size()) ||
+    return Clock::now() - start > kSlowCall * static_cast<Clock::rep>(calls) ||
            search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
   }
 
@@ -443,13 +458,15 @@ class FolderReadAhead {
   size_t claimed_ = 0;                   // folders a reader or the walk has begun
   size_t idleReaders_ = 0;               // readers waiting for a folder
   size_t extras_ = 0;                    // readers that read only on turns (at most)
+  size_t startedExtras_ = 0;             // of those, started so far
   size_t idleExtras_ = 0;                // extra readers waiting
   size_t extraTurns_ = 0;                // folders the extra readers may begin
   bool takerWaits_ = false;              // the walk waits for folder waitingFor_
   size_t waitingFor_ = 0;
   bool stopping_ = false;
-  std::atomic<bool> cancel_{false};  // stopping_, read without the lock
-  std::vector<std::thread> readers_;
+  bool started_ = false;              // a reader thread runs; the walk's own
+  std::atomic<bool> cancel_{false};   // stopping_, read without the lock
+  std::vector<std::thread> readers_;  // the extra ones added under the lock
 };
 
 #endif
@@ -460,7 +477,7 @@ unsigned DefaultReadAheadThreads() {
 #ifdef VISTRUNE_NO_WALK_THREADS
   return 0;
 #else
-  return std::clamp(8 * std::thread::hardware_concurrency(), 8u, 16u);
+  return 64;
 #endif
 }
 

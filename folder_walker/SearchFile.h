@@ -49,11 +49,14 @@ using TSearchDirEvent =
     std::function<void(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& IgnoreSubDir, bool& Continue)>;
 
-// How many threads read folders ahead by default: eight per processor, at
-// least eight and at most sixteen. Reading waits on the disk far more than
-// it computes, and a disk serves many requests at once faster than one at a
-// time (on a cold cache sixteen threads walked twice as fast as four). 0 in
-// a build made without threads (VISTRUNE_NO_WALK_THREADS).
+// How many threads may read folders ahead by default: 64. Reading waits on
+// the disk far more than it computes, and a disk serves many requests at
+// once faster than one at a time (on a cold cache sixteen threads walked
+// twice as fast as four); a network share, where each request is a round
+// trip, keeps paying up to about 64. Only one per other processor is
+// started at once; the rest start while reads wait on the medium (see
+// ReadAheadThreads). 0 in a build made without threads
+// (VISTRUNE_NO_WALK_THREADS).
 unsigned DefaultReadAheadThreads();
 
 class TSearchDir {
@@ -69,7 +72,9 @@ class TSearchDir {
   // Threads that read the folders waiting in the queue while the handler
   // works, a bounded number of folders ahead; the walk's own thread reads
   // the next folder none of them has begun rather than wait. Those beyond
-  // one per other processor read only while reads wait on the disk. 0 reads
+  // one per other processor are started, and read, only while reads wait on
+  // the disk or the share: the slower the medium, the more folders are read
+  // at once, and on a disk that keeps up they never start. 0 reads
   // each folder when its turn comes, one at a time. Either way the reports
   // are the same: the same folders with the same data in the same order; a
   // folder read ahead and then kept out of the walk, or not reached because

@@ -189,7 +189,7 @@ TEST(ReadAhead, DefaultIsAtLeastTwoThreadsAndBounded) {
   EXPECT_EQ(DefaultReadAheadThreads(), 0u);  // built without threads: read as it goes
 #else
   EXPECT_GE(DefaultReadAheadThreads(), 2u);
-  EXPECT_LE(DefaultReadAheadThreads(), 16u);
+  EXPECT_LE(DefaultReadAheadThreads(), 64u);
 #endif
   EXPECT_EQ(TSearchDir().ReadAheadThreads, DefaultReadAheadThreads());
 }
