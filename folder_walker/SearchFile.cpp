@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -146,13 +147,15 @@ void FillSearchFileData(const char* name, size_t length, const platform::EntryDe
 // the logical path from the start folder down to any folder. A walk that
 // does not stat its sub-folders learns a folder's identity only when a link
 // below it asks for it.
+// Kept small: a walk holds one for every folder it entered.
 struct FolderNode {
   platform::FileIdentity identity;
-  size_t parent;
-  bool known;         // identity holds the folder's identity
-  size_t pathLength;  // of the folder's path, without a trailing separator
+  uint32_t parent;
+  // While not 0, identity is not known yet: the length of the folder's path
+  // (without a trailing separator), to stat it when asked.
+  uint32_t unknownPath;
 };
-constexpr size_t kNoParent = static_cast<size_t>(-1);
+constexpr uint32_t kNoParent = static_cast<uint32_t>(-1);
 
 // Whether identity is that of node or of a folder on the path from the start
 // folder down to it; folder is node's path, ending in the separator.
@@ -160,16 +163,21 @@ bool IsOnPath(std::vector<FolderNode>& nodes, size_t node, const std::string& fo
               const platform::FileIdentity& identity) {
   for (; node != kNoParent; node = nodes[node].parent) {
     FolderNode& on = nodes[node];
-    if (!on.known) {
+    if (on.unknownPath != 0) {
       platform::EntryDetails details;
-      if (platform::StatPath(folder.substr(0, on.pathLength), details))
+      if (platform::StatPath(folder.substr(0, on.unknownPath), details))
         on.identity = details.identity;
-      on.known = true;
+      on.unknownPath = 0;
     }
     if (on.identity == identity) return true;
   }
   return false;
 }
+
+// The folders kept open for their sub-folders, by node, from their listing
+// until their last sub-folder is handed over to be opened. The sub-folders
+// of one folder follow each other in the queue, all queued by then.
+using KeptFolders = std::unordered_map<size_t, std::shared_ptr<platform::OpenFolder>>;
 
 // The start folder as it is listed and as its sub-folders' names begin:
 // ending in the separator. Its length decides whether the system takes the
@@ -218,12 +226,11 @@ void ReadEntry(platform::DirReader& reader, bool namesOnly, ListedEntry& entry) 
   }
 }
 
-// A folder to read: its path and where it is in the folder it is in, kept
-// open or not.
+// A folder to read: its path and the folder it is in, where that is kept
+// open.
 struct FolderToRead {
   std::string folder;  // ending in the separator
   std::shared_ptr<platform::OpenFolder> parent;
-  size_t nameAt = 0;
 };
 
 // After reading a folder that has sub-folders: the folder kept open for
@@ -270,6 +277,8 @@ class FolderReadAhead {
     }
     started_ = !readers_.empty();
     if (!started_) extras_ = 0;
+    alwaysReading_ = readers_.size();
+    window_.store(WindowFor(alwaysReading_), std::memory_order_relaxed);
   }
 
   ~FolderReadAhead() {
@@ -294,8 +303,10 @@ class FolderReadAhead {
   size_t Handed() const { return handed_ - taken_; }
   // Whether to hand over more: the window is half empty. Handing over in
   // runs keeps the lock and the wake-ups few.
-  bool WantsMore() const { return Handed() <= slots_.size() / 2; }
-  size_t Window() const { return slots_.size(); }
+  bool WantsMore() const { return Handed() <= Window() / 2; }
+  // How many folders may be handed over and not taken back: enough to keep
+  // the readers started busy. It grows as readers start.
+  size_t Window() const { return window_.load(std::memory_order_relaxed); }
 
   // Hands over the folders, in queue order, and clears the list.
   void Hand(std::vector<FolderToRead>& folders) {
@@ -323,7 +334,8 @@ class FolderReadAhead {
   // entries in the platform's order and the folder kept open for them (or
   // none), or false when it could not be opened. While it is not read yet,
   // reads with reader the next folder no reader thread has begun, or waits
-  // when there is none. entries' old contents go to the slot for reuse.
+  // when there is none. The slot keeps no listing: only the folders in
+  // flight hold memory for theirs, however many slots the ring has.
   bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries,
             std::shared_ptr<platform::OpenFolder>& kept) {
     Slot& slot = slots_[taken_ % slots_.size()];
@@ -347,7 +359,8 @@ class FolderReadAhead {
       }
     }
     ++taken_;
-    entries.swap(slot.entries);
+    entries = std::move(slot.entries);
+    slot.entries = {};
     kept = std::move(slot.kept);
     if (slot.error) std::rethrow_exception(slot.error);
     return slot.opened;
@@ -372,6 +385,12 @@ class FolderReadAhead {
   // slow read keep every extra reader busy; one or two let them die out.
   static constexpr size_t kTurnsPerSlowRead = 4;
 
+  // The window for that many readers: four folders each, at least 64, and
+  // never more than the slots.
+  size_t WindowFor(size_t readers) const {
+    return std::min(slots_.size(), std::max(size_t{64}, 4 * readers));
+  }
+
   // Wakes count of the threads waiting on threads, no more: those woken for
   // nothing would only wait again.
   static void Notify(std::condition_variable& threads, size_t count) {
@@ -390,6 +409,7 @@ class FolderReadAhead {
       try {
         readers_.emplace_back([this] { ReadFolders(true); });
         ++startedExtras_;
+        window_.store(WindowFor(alwaysReading_ + startedExtras_), std::memory_order_relaxed);
       } catch (const std::system_error&) {
         extras_ = startedExtras_;  // no more threads to be had: read with those there are
       }
@@ -402,7 +422,7 @@ class FolderReadAhead {
     const Clock::time_point start = Clock::now();
     slot.entries.clear();
     try {
-      slot.opened = reader.Open(slot.toRead.folder, slot.toRead.parent.get(), slot.toRead.nameAt);
+      slot.opened = reader.Open(slot.toRead.folder, slot.toRead.parent.get());
       slot.toRead.parent.reset();  // its last sub-folder opened, it closes
       while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
         if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
@@ -446,9 +466,11 @@ class FolderReadAhead {
 
   const bool namesOnly_;
   // A ring of slots: the folder handed over n-th sits in slot n modulo its
-  // size; the window keeps a slot from being handed over again before its
-  // listing was taken back.
+  // size; the window, never larger, keeps a slot from being handed over
+  // again before its listing was taken back.
   std::vector<Slot> slots_;
+  std::atomic<size_t> window_{0};  // written under the lock, read by the walk
+  size_t alwaysReading_ = 0;
   size_t taken_ = 0;  // listings taken back; the walk's own
   std::mutex mutex_;
   std::condition_variable wakeReaders_;  // a folder was handed over, or stop
@@ -502,24 +524,38 @@ bool TSearchDir::Search() {
   platform::EntryDetails startDetails;
   if (start.empty() || !platform::StatPath(start, startDetails)) return false;
 
-  // Idle again on every way out, with no folder left open: what a stopped
-  // walk leaves in the queue keeps its paths only.
+  // Idle again on every way out.
   struct BusyGuard {
     bool& busy;
-    std::deque<QueuedFolder>& queue;
-    BusyGuard(bool& b, std::deque<QueuedFolder>& q) : busy(b), queue(q) { busy = true; }
-    ~BusyGuard() {
-      for (QueuedFolder& folder : queue) folder.Parent.reset();
-      busy = false;
-    }
-  } busyGuard(busy_, Queue);
+    explicit BusyGuard(bool& b) : busy(b) { busy = true; }
+    ~BusyGuard() { busy = false; }
+  } busyGuard(busy_);
 
   // A fresh queue, with the start folder as the root of the cycle guard.
   Queue.clear();
   bool Continue = true;
   const bool namesOnly = NamesOnly;
   std::vector<FolderNode> nodes;
-  nodes.push_back({startDetails.identity, kNoParent, true, 0});
+  nodes.push_back({startDetails.identity, kNoParent, 0});
+  // Closed on every way out; a stopped walk leaves its queue's paths only.
+  KeptFolders kept;
+  // The folder kept open that the queued folder at is in (none if none is),
+  // no longer kept once its last sub-folder, the one at, is given out.
+  auto parentOf = [&](size_t at) -> std::shared_ptr<platform::OpenFolder> {
+    const uint32_t parent = nodes[Queue[at].Node].parent;
+    const auto found = kept.find(parent);
+    if (found == kept.end()) return nullptr;
+    if (at + 1 < Queue.size() && nodes[Queue[at + 1].Node].parent == parent) return found->second;
+    std::shared_ptr<platform::OpenFolder> last = std::move(found->second);
+    kept.erase(found);
+    return last;
+  };
+  // After listing the folder of node: keeps it open where a sub-folder was
+  // queued.
+  auto keep = [&](size_t node, std::shared_ptr<platform::OpenFolder> folder) {
+    if (folder && !Queue.empty() && nodes[Queue.back().Node].parent == node)
+      kept.emplace(node, std::move(folder));
+  };
 
   // The start folder.
   {
@@ -531,13 +567,12 @@ bool TSearchDir::Search() {
       FillSearchFileData(entryName.data(), entryName.size(), entry, data);
     DoFind(start, data, IgnoreSubDir, Continue);
     if (!Continue) return false;  // the handler stopped the walk
-    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0, nullptr, 0});
+    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0});
   }
 
-  // One sub-folder entry of folder reported, kept the folder open (or
-  // none) for it; false when the handler stopped the walk.
-  auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry,
-                    const std::shared_ptr<platform::OpenFolder>& kept) {
+  // One sub-folder entry of folder reported; false when the handler stopped
+  // the walk.
+  auto report = [&](const std::string& folder, size_t parentNode, const ListedEntry& entry) {
     std::string name;
     name.reserve(folder.size() + entry.name.size() + 1);
     name.append(folder).append(entry.name);
@@ -546,11 +581,12 @@ bool TSearchDir::Search() {
     DoFind(name, entry.data, IgnoreSubDir, Continue);
     if (!Continue) return false;
     if (!IgnoreSubDir && enter) {
-      nodes.push_back({entry.identity, parentNode, entry.identityKnown, name.size()});
+      nodes.push_back({entry.identity, static_cast<uint32_t>(parentNode),
+                       entry.identityKnown ? 0 : static_cast<uint32_t>(name.size())});
       // An entry's name never ends in the separator: the folder as it is
       // listed and as its own sub-folders' names begin.
       name += platform::kPathDelimiter;
-      Queue.push_back({std::move(name), nodes.size() - 1, kept, folder.size()});
+      Queue.push_back({std::move(name), nodes.size() - 1});
     }
     return true;
   };
@@ -565,22 +601,23 @@ bool TSearchDir::Search() {
     if (readAhead.Started()) {
       platform::DirReader reader;
       std::vector<ListedEntry> listed;
-      std::shared_ptr<platform::OpenFolder> kept;
+      std::shared_ptr<platform::OpenFolder> listedFolder;
       std::vector<FolderToRead> toHand;
       while (!Queue.empty()) {
         if (readAhead.WantsMore()) {
           for (size_t i = readAhead.Handed(); i < Queue.size() && i < readAhead.Window(); ++i)
-            toHand.push_back({Queue[i].Folder, Queue[i].Parent, Queue[i].NameAt});
+            toHand.push_back({Queue[i].Folder, parentOf(i)});
           readAhead.Hand(toHand);
         }
         const std::string folder = std::move(Queue.front().Folder);
-        const size_t parentNode = Queue.front().Node;
+        const size_t node = Queue.front().Node;
         Queue.pop_front();
-        if (!readAhead.Take(reader, listed, kept)) continue;  // gone, denied, too long: no entries
+        if (!readAhead.Take(reader, listed, listedFolder))
+          continue;  // gone, denied, too long: no entries
         for (const ListedEntry& entry : listed) {
-          if (!report(folder, parentNode, entry, kept))
-            return false;  // the handler stopped the walk
+          if (!report(folder, node, entry)) return false;  // the handler stopped the walk
         }
+        keep(node, std::move(listedFolder));
       }
       return true;  // the queue ran empty: the whole tree was walked
     }
@@ -595,21 +632,19 @@ bool TSearchDir::Search() {
   ListedEntry entry;
   while (!Queue.empty()) {
     folder = std::move(Queue.front().Folder);
-    const size_t parentNode = Queue.front().Node;
-    const bool opened = reader.Open(folder, Queue.front().Parent.get(), Queue.front().NameAt);
+    const size_t node = Queue.front().Node;
+    const bool opened = reader.Open(folder, parentOf(0).get());
     Queue.pop_front();
     if (!opened) continue;  // gone, denied, too long: no entries
 
-    // Kept open for the sub-folders once read to its end, where it may be.
-    std::shared_ptr<platform::OpenFolder> kept;
     while (reader.Next()) {
       if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
       ReadEntry(reader, namesOnly, entry);
-      if (!kept) kept = std::make_shared<platform::OpenFolder>();
-      if (!report(folder, parentNode, entry, kept)) return false;  // the handler stopped the walk
+      if (!report(folder, node, entry)) return false;  // the handler stopped the walk
     }
-    if (kept)
-      *kept = reader.Keep();
+    // Kept open for the sub-folders, where it may be.
+    if (!Queue.empty() && nodes[Queue.back().Node].parent == node)
+      keep(node, KeepOpen(reader));
     else
       reader.Close();
   }

@@ -8,14 +8,9 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace vistrune {
-
-namespace platform {
-class OpenFolder;
-}
 
 // Days since 30 December 1899 00:00, with the time of day as the fraction.
 using TDateTime = double;
@@ -84,9 +79,9 @@ class TSearchDir {
 
   // The handler reads only Name (and sets the flags), never Data: the walker
   // then fetches nothing it would fetch only for Data (no stat of each
-  // sub-folder, no entry for the start folder). Data then holds the
-  // entry's names and what its listing tells (the directory bit, and on
-  // POSIX the hidden bit of a leading dot; on Windows the whole attribute
+  // sub-folder, no entry for the start folder). Data then holds LongName
+  // (ShortName the same) and what the listing tells (the directory bit, and
+  // on POSIX the hidden bit of a leading dot; on Windows the whole attribute
   // word); the start folder's is empty. The names reported, their order, the
   // link guard, IgnoreSubDir and Continue are the same as without it. Read
   // at the start of each walk.
@@ -104,10 +99,13 @@ class TSearchDir {
   // not entered, so link cycles end. Paths longer than the platform allows
   // are reported but cannot be enumerated (they yield nothing).
   //
-  // With read-ahead, up to ReadAheadThreads + 1 folders are open at once,
-  // and a folder's entries are read before its parent's later entries are
-  // reported; a handler's changes to the tree below the folder it is told
-  // about may therefore not be seen.
+  // With read-ahead, up to ReadAheadThreads + 1 folders are being read at
+  // once, and a folder's entries are read before its parent's later entries
+  // are reported; a handler's changes to the tree below the folder it is
+  // told about may therefore not be seen. Each folder is opened relative to
+  // the folder it is in, which stays open from its listing until its last
+  // sub-folder is opened (no more than platform/dir_reader.h OpenFolder
+  // allows; beyond that a folder is opened by its whole path).
   //
   // POSIX: the start folder's Data is empty when the start path ends in a
   // separator (as on Windows; see platform/dir_reader.h GetPathEntry). Data
@@ -125,14 +123,10 @@ class TSearchDir {
 
  private:
   // A folder waiting to be enumerated, with the index of its node in the
-  // walk's list of folder identities (for the link-cycle guard, see Search)
-  // and the folder it is in, where that was kept open to open it by its own
-  // name (see platform/dir_reader.h OpenFolder).
+  // walk's list of folder identities (for the link-cycle guard, see Search).
   struct QueuedFolder {
     std::string Folder;  // ending in the separator
     size_t Node = 0;
-    std::shared_ptr<platform::OpenFolder> Parent;  // none for the start folder
-    size_t NameAt = 0;                             // where its own name begins in Folder
   };
   // First in, first out: appended at the back, taken from the front. Cleared
   // at the start of every walk; a stopped walk leaves its rest here.

@@ -120,10 +120,10 @@ class DirReader {
   // closing any previous one. False when it cannot be opened (missing, not a
   // directory, access denied, path longer than PATH_MAX...).
   bool Open(const std::string& folder);
-  // The same for folder, an entry of parent: folder from nameAt on is the
-  // entry's name, a trailing separator left out. Opened relative to parent
+  // The same for folder, an entry of parent (its last component, a trailing
+  // separator left out, is the entry's name): opened relative to parent
   // where it is held, else by the whole path.
-  bool Open(const std::string& folder, const OpenFolder* parent, size_t nameAt);
+  bool Open(const std::string& folder, const OpenFolder* parent);
 
   // Advances to the next entry. False at the end of the directory, on a read
   // error (the rest of the directory is then lost) and when none is open.

@@ -225,10 +225,10 @@ void DirReader::Close() {
 }
 
 bool DirReader::Open(const std::string& folder) {
-  return Open(folder, nullptr, 0);
+  return Open(folder, nullptr);
 }
 
-bool DirReader::Open(const std::string& folder, const OpenFolder* parent, size_t nameAt) {
+bool DirReader::Open(const std::string& folder, const OpenFolder* parent) {
   Close();
   stats_ = 0;
   int fd;
@@ -238,10 +238,9 @@ bool DirReader::Open(const std::string& folder, const OpenFolder* parent, size_t
     errno = ENAMETOOLONG;
     return false;
   }
-  if (parent && parent->Held() && nameAt < folder.size()) {
-    std::string name(folder, nameAt);
-    if (name.back() == kPathDelimiter) name.pop_back();
-    fd = openat(parent->fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string_view name = LastComponent(folder);
+  if (parent && parent->Held() && !name.empty()) {
+    fd = openat(parent->fd_, std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   } else {
     fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }

@@ -111,7 +111,7 @@ void DirReader::Close() {
   attributes_ = 0;
 }
 
-bool DirReader::Open(const std::string& folder, const OpenFolder*, size_t) {
+bool DirReader::Open(const std::string& folder, const OpenFolder*) {
   return Open(folder);
 }
 

@@ -244,9 +244,9 @@ TEST(DirReader, OpensRelativeToTheFolderKeptOpen) {
   ASSERT_TRUE(kept.Held());
   ASSERT_EQ(rename((t.Path() + "/a").c_str(), (t.Path() + "/c").c_str()), 0);
   const std::string b = t.Path() + "/a/b/";
-  EXPECT_FALSE(reader.Open(b, nullptr, b.size() - 2));
+  EXPECT_FALSE(reader.Open(b, nullptr));
   IgnoreListedEntryTypes(true);
-  ASSERT_TRUE(reader.Open(b, &kept, b.size() - 2));
+  ASSERT_TRUE(reader.Open(b, &kept));
   std::map<std::string, uint32_t> seen;
   while (reader.Next()) seen[reader.Name()] = reader.Attributes();
   IgnoreListedEntryTypes(false);
