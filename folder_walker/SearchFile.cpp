@@ -417,8 +417,12 @@ class FolderReadAhead {
   }
 
   // Reads the folder of slot with reader, relative to the folder it is in
-  // where that is held; true when the read was slow.
+  // where that is held; true when the read was slow: it took long, and (where
+  // the system tells) the thread waited meanwhile, so that a read on a busy
+  // machine that was only preempted does not count.
   bool ReadSlot(platform::DirReader& reader, Slot& slot) {
+    uint64_t waitsBefore = 0, waitsAfter = 0;
+    const bool waitsKnown = platform::ThreadWaits(waitsBefore);
     const Clock::time_point start = Clock::now();
     slot.entries.clear();
     try {
@@ -437,7 +441,9 @@ class FolderReadAhead {
     }
     const size_t calls = 4 + reader.Stats();
     reader.Close();
-    return Clock::now() - start > kSlowCall * static_cast<Clock::rep>(calls) ||
+    const bool waited =
+        !waitsKnown || !platform::ThreadWaits(waitsAfter) || waitsAfter != waitsBefore;
+    return (waited && Clock::now() - start > kSlowCall * static_cast<Clock::rep>(calls)) ||
            search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
   }
 

@@ -203,6 +203,12 @@ bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& deta
 // identity.
 bool StatPath(const std::string& path, EntryDetails& details);
 
+// How often the calling thread has waited so far of its own accord (for a
+// disk, a share, a lock), leaving out the times it was only preempted. False
+// where the system does not tell: on Windows, and POSIX without
+// RUSAGE_THREAD. Linux: its voluntary context switches.
+bool ThreadWaits(uint64_t& waits);
+
 // FileTimeToLocalFileTime: adds the offset from UTC in force NOW (daylight
 // saving included), not the one in force at the stamp's date. False when
 // the result leaves the range of a file time.

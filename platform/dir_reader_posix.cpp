@@ -379,6 +379,17 @@ bool DirReader::Details(EntryDetails& details) {
   return false;
 }
 
+bool ThreadWaits([[maybe_unused]] uint64_t& waits) {
+#ifdef RUSAGE_THREAD
+  struct rusage usage;
+  if (getrusage(RUSAGE_THREAD, &usage) != 0) return false;
+  waits = static_cast<uint64_t>(usage.ru_nvcsw);
+  return true;
+#else
+  return false;
+#endif
+}
+
 // --- Single paths ----------------------------------------------------------
 
 bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& details) {

@@ -172,6 +172,10 @@ bool DirReader::Details(EntryDetails& details) {
   return true;
 }
 
+bool ThreadWaits(uint64_t&) {
+  return false;
+}
+
 // --- Single paths ----------------------------------------------------------
 
 bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& details) {
