@@ -344,7 +344,7 @@ class FolderReadAhead {
       if (claimed_ < handed_) {
         Slot& other = slots_[claimed_++ % slots_.size()];
         lock.unlock();
-        const bool slow = ReadSlot(reader, other);
+        const bool slow = ReadSlot(reader, other, walkWatches_);
         // Only the walk looks at done; the readers only set it.
         other.done.store(true, std::memory_order_relaxed);
         if (slow) {
@@ -419,10 +419,16 @@ class FolderReadAhead {
   // Reads the folder of slot with reader, relative to the folder it is in
   // where that is held; true when the read was slow: it took long, and (where
   // the system tells) the thread waited meanwhile, so that a read on a busy
-  // machine that was only preempted does not count.
-  bool ReadSlot(platform::DirReader& reader, Slot& slot) {
+  // machine that was only preempted does not count. Asking whether it waits
+  // costs two system calls, asked only of a thread whose last read took long
+  // (watch, kept per thread): a read after a short one never counts as slow.
+  bool ReadSlot(platform::DirReader& reader, Slot& slot, bool& watch) {
+    static const bool systemTells = [] {
+      uint64_t waits;
+      return platform::ThreadWaits(waits);
+    }();
     uint64_t waitsBefore = 0, waitsAfter = 0;
-    const bool waitsKnown = platform::ThreadWaits(waitsBefore);
+    const bool watched = watch && platform::ThreadWaits(waitsBefore);
     const Clock::time_point start = Clock::now();
     slot.entries.clear();
     try {
@@ -441,15 +447,18 @@ class FolderReadAhead {
     }
     const size_t calls = 4 + reader.Stats();
     reader.Close();
+    const bool took = Clock::now() - start > kSlowCall * static_cast<Clock::rep>(calls);
+    watch = took && systemTells;
     const bool waited =
-        !waitsKnown || !platform::ThreadWaits(waitsAfter) || waitsAfter != waitsBefore;
-    return (waited && Clock::now() - start > kSlowCall * static_cast<Clock::rep>(calls)) ||
-           search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
+        !systemTells ||
+        (watched && (!platform::ThreadWaits(waitsAfter) || waitsAfter != waitsBefore));
+    return (took && waited) || search_file_internal::everyReadSlow.load(std::memory_order_relaxed);
   }
 
   // A reader thread's loop; an extra one reads only while reads are slow.
   void ReadFolders(bool extra) {
     platform::DirReader reader;
+    bool watch = false;  // see ReadSlot
     std::unique_lock lock(mutex_);
     for (;;) {
       while (!stopping_ && (claimed_ == handed_ || (extra && extraTurns_ == 0))) {
@@ -462,7 +471,7 @@ class FolderReadAhead {
       const size_t number = claimed_++;
       Slot& slot = slots_[number % slots_.size()];
       lock.unlock();
-      const bool slow = ReadSlot(reader, slot);
+      const bool slow = ReadSlot(reader, slot, watch);
       lock.lock();
       slot.done.store(true, std::memory_order_release);
       if (takerWaits_ && waitingFor_ == number) readDone_.notify_one();
@@ -477,7 +486,8 @@ class FolderReadAhead {
   std::vector<Slot> slots_;
   std::atomic<size_t> window_{0};  // written under the lock, read by the walk
   size_t alwaysReading_ = 0;
-  size_t taken_ = 0;  // listings taken back; the walk's own
+  size_t taken_ = 0;          // listings taken back; the walk's own
+  bool walkWatches_ = false;  // the walk's own, see ReadSlot
   std::mutex mutex_;
   std::condition_variable wakeReaders_;  // a folder was handed over, or stop
   std::condition_variable wakeExtras_;   // the same for the extra readers
