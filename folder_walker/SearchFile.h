@@ -44,11 +44,14 @@ using TSearchDirEvent =
     std::function<void(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& IgnoreSubDir, bool& Continue)>;
 
-// How many threads read folders ahead by default: eight per processor, at
-// least eight and at most sixteen. Reading waits on the disk far more than
-// it computes, and a disk serves many requests at once faster than one at a
-// time (on a cold cache sixteen threads walked twice as fast as four). 0 in
-// a build made without threads (VISTRUNE_NO_WALK_THREADS).
+// How many threads may read folders ahead by default: 64. Reading waits on
+// the disk far more than it computes, and a disk serves many requests at
+// once faster than one at a time (on a cold cache sixteen threads walked
+// twice as fast as four); a network share, where each request is a round
+// trip, keeps paying up to about 64. Only one per other processor is
+// started at once; the rest start while reads wait on the medium (see
+// ReadAheadThreads). 0 in a build made without threads
+// (VISTRUNE_NO_WALK_THREADS).
 unsigned DefaultReadAheadThreads();
 
 class TSearchDir {
@@ -64,13 +67,25 @@ class TSearchDir {
   // Threads that read the folders waiting in the queue while the handler
   // works, a bounded number of folders ahead; the walk's own thread reads
   // the next folder none of them has begun rather than wait. Those beyond
-  // one per other processor read only while reads wait on the disk. 0 reads
+  // one per other processor are started, and read, only while reads wait on
+  // the disk or the share: the slower the medium, the more folders are read
+  // at once, and on a disk that keeps up they never start. 0 reads
   // each folder when its turn comes, one at a time. Either way the reports
   // are the same: the same folders with the same data in the same order; a
   // folder read ahead and then kept out of the walk, or not reached because
   // the walk stopped, is dropped unseen. Read at the start of each walk.
   // Should no thread start, the walk reads the folders itself.
   unsigned ReadAheadThreads = DefaultReadAheadThreads();
+
+  // The handler reads only Name (and sets the flags), never Data: the walker
+  // then fetches nothing it would fetch only for Data (no stat of each
+  // sub-folder, no entry for the start folder). Data then holds LongName
+  // (ShortName the same) and what the listing tells (the directory bit, and
+  // on POSIX the hidden bit of a leading dot; on Windows the whole attribute
+  // word); the start folder's is empty. The names reported, their order, the
+  // link guard, IgnoreSubDir and Continue are the same as without it. Read
+  // at the start of each walk.
+  bool NamesOnly = false;
 
   // Runs one whole walk. True when it ran to its end; false when it did not
   // start (already walking, no handler, nothing at BaseDir) or a handler
@@ -84,10 +99,13 @@ class TSearchDir {
   // not entered, so link cycles end. Paths longer than the platform allows
   // are reported but cannot be enumerated (they yield nothing).
   //
-  // With read-ahead, up to ReadAheadThreads + 1 folders are open at once,
-  // and a folder's entries are read before its parent's later entries are
-  // reported; a handler's changes to the tree below the folder it is told
-  // about may therefore not be seen.
+  // With read-ahead, up to ReadAheadThreads + 1 folders are being read at
+  // once, and a folder's entries are read before its parent's later entries
+  // are reported; a handler's changes to the tree below the folder it is
+  // told about may therefore not be seen. Each folder is opened relative to
+  // the folder it is in, which stays open from its listing until its last
+  // sub-folder is opened (no more than platform/dir_reader.h OpenFolder
+  // allows; beyond that a folder is opened by its whole path).
   //
   // POSIX: the start folder's Data is empty when the start path ends in a
   // separator (as on Windows; see platform/dir_reader.h GetPathEntry). Data

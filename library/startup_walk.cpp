@@ -14,6 +14,8 @@ StartupWalk::StartupWalk(const std::string& executablePath) {
   AppPath = FolderOf(executablePath);
   windowsDirectory_ = WindowsDirectory();
   SearchDir1.BaseDir = AppPath;
+  // Its handler keeps each folder's name and nothing of its data.
+  SearchDir1.NamesOnly = true;
   SearchDir1.OnFind = [this](TSearchDir* Sender, const std::string& Name,
                              const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
     SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);

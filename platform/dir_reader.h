@@ -67,6 +67,30 @@ struct EntryDetails {
   std::string shortName;
 };
 
+// A folder kept open after it was read, so that the folders in it can be
+// opened by their own names relative to it: one look-up each, where the
+// whole path costs one per component (a round trip each on a network share
+// that caches nothing). Empty when nothing is held: always on Windows, and
+// when as many folders are held as the process may keep (half its limit on
+// open files, at most 4096). Closed when destroyed.
+class OpenFolder {
+ public:
+  OpenFolder() = default;
+  ~OpenFolder();
+  OpenFolder(OpenFolder&& other) noexcept;
+  OpenFolder& operator=(OpenFolder&& other) noexcept;
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+
+  bool Held() const;
+
+ private:
+  friend class DirReader;
+#ifndef _WIN32
+  int fd_ = -1;
+#endif
+};
+
 // Enumerates one directory at a time, in the file system's order, "." and
 // ".." included when the file system lists them (callers skip them).
 //
@@ -75,16 +99,16 @@ struct EntryDetails {
 // (d_type); for a symbolic link, or an entry of unknown type, one stat
 // (following the link) decides, so a link to a folder counts as a folder and
 // also carries kAttrReparsePoint. A dangling link is not a folder. kAttrHidden
-// from the leading dot. Nothing is stat'ed for plain files and folders until
-// Details() is asked for.
+// from the leading dot; "." and ".." are folders without a stat. Nothing is
+// stat'ed for plain files and folders until Details() is asked for.
 //
 // The reader owns its open directory: Close() or the destructor releases it.
 //
-// Windows: one FindFirstFileA/FindNextFileA search of folder, a separator
-// where it has none, and "*.*". The attribute word is the whole word the
-// search gives for the entry, and Details() needs no further call but one
-// open of the entry to learn its identity. A folder that holds no entry at
-// all (an empty drive root) opens and yields nothing.
+// Windows: one FindFirstFileExA (with a large fetch)/FindNextFileA search of
+// folder, a separator where it has none, and "*.*". The attribute word is
+// the whole word the search gives for the entry, and Details() needs no
+// further call but one open of the entry to learn its identity. A folder
+// that holds no entry at all (an empty drive root) opens and yields nothing.
 class DirReader {
  public:
   DirReader();
@@ -96,6 +120,10 @@ class DirReader {
   // closing any previous one. False when it cannot be opened (missing, not a
   // directory, access denied, path longer than PATH_MAX...).
   bool Open(const std::string& folder);
+  // The same for folder, an entry of parent (its last component, a trailing
+  // separator left out, is the entry's name): opened relative to parent
+  // where it is held, else by the whole path.
+  bool Open(const std::string& folder, const OpenFolder* parent);
 
   // Advances to the next entry. False at the end of the directory, on a read
   // error (the rest of the directory is then lost) and when none is open.
@@ -117,6 +145,12 @@ class DirReader {
   bool Details(EntryDetails& details);
 
   void Close();
+  // Closes the directory like Close(), but keeps it open as the folder it
+  // gives where one more may be held.
+  OpenFolder Keep();
+
+  // The stats made since Open(), to decide entries' types and for Details().
+  size_t Stats() const { return stats_; }
 
   // Whether a directory is open. Last of the functions and left as written
   // by the formatter, which unfolds every short function that follows one
@@ -130,6 +164,7 @@ class DirReader {
   // clang-format on
 
  private:
+  size_t stats_ = 0;
 #ifdef _WIN32
   struct Search;
   std::unique_ptr<Search> search_;  // the open search and its current entry
@@ -167,6 +202,12 @@ bool GetPathEntry(const std::string& path, std::string& name, EntryDetails& deta
 // where it cannot be opened, what GetFileAttributesExA tells, with no
 // identity.
 bool StatPath(const std::string& path, EntryDetails& details);
+
+// How often the calling thread has waited so far of its own accord (for a
+// disk, a share, a lock), leaving out the times it was only preempted. False
+// where the system does not tell: on Windows, and POSIX without
+// RUSAGE_THREAD. Linux: its voluntary context switches.
+bool ThreadWaits(uint64_t& waits);
 
 // FileTimeToLocalFileTime: adds the offset from UTC in force NOW (daylight
 // saving included), not the one in force at the stamp's date. False when

@@ -7,11 +7,13 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -154,7 +156,48 @@ namespace {
 
 bool ignoreListedEntryTypes = false;
 
+// How many folders may be held open at once: half the process's limit on
+// open files, so that the rest of the program always finds descriptors
+// free, and no more than a walk can use.
+long HeldFolderLimit() {
+  static const long limit = [] {
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return 4096L;
+    return std::min(4096L, static_cast<long>(files.rlim_cur / 2));
+  }();
+  return limit;
+}
+
+std::atomic<long> heldFolders{0};
+
+void Release(int fd) {
+  if (fd < 0) return;
+  close(fd);
+  heldFolders.fetch_sub(1, std::memory_order_relaxed);
+}
+
 }  // namespace
+
+OpenFolder::~OpenFolder() {
+  Release(fd_);
+}
+
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
+  if (this != &other) {
+    Release(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool OpenFolder::Held() const {
+  return fd_ >= 0;
+}
 
 void IgnoreListedEntryTypes(bool ignore) {
   ignoreListedEntryTypes = ignore;
@@ -182,8 +225,25 @@ void DirReader::Close() {
 }
 
 bool DirReader::Open(const std::string& folder) {
+  return Open(folder, nullptr);
+}
+
+bool DirReader::Open(const std::string& folder, const OpenFolder* parent) {
   Close();
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  stats_ = 0;
+  int fd;
+  // A path the system would refuse whole is refused relative to its parent
+  // as well: the folders opened are the same either way.
+  if (folder.size() >= PATH_MAX) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  const std::string_view name = LastComponent(folder);
+  if (parent && parent->Held() && !name.empty()) {
+    fd = openat(parent->fd_, std::string(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } else {
+    fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
   if (fd < 0) return false;
 #if VISTRUNE_LINUX_FAST
   if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
@@ -197,6 +257,23 @@ bool DirReader::Open(const std::string& folder) {
 #endif
   fd_ = fd;
   return true;
+}
+
+OpenFolder DirReader::Keep() {
+  OpenFolder kept;
+  if (fd_ >= 0 && heldFolders.fetch_add(1, std::memory_order_relaxed) < HeldFolderLimit()) {
+#if VISTRUNE_LINUX_FAST
+    kept.fd_ = fd_;
+    fd_ = -1;
+#else
+    kept.fd_ = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+#endif
+    if (kept.fd_ < 0) heldFolders.fetch_sub(1, std::memory_order_relaxed);
+  } else if (fd_ >= 0) {
+    heldFolders.fetch_sub(1, std::memory_order_relaxed);
+  }
+  Close();
+  return kept;
 }
 
 bool DirReader::Next() {
@@ -255,9 +332,16 @@ bool DirReader::Next() {
 #else
   bool isLink = false;
 #endif
+  // "." and ".." are this folder and its parent: folders, whatever the
+  // file system says.
+  if (std::strcmp(name_, ".") == 0 || std::strcmp(name_, "..") == 0) {
+    attributes_ = kAttrDirectory;
+    return true;
+  }
   // Link or unknown type: one stat decides (two for an unknown that is a link).
   StatInfo& info = cache_->info;
   if (!isLink) {
+    ++stats_;
     if (!StatAt(fd_, name_, false, info)) {
       attributes_ = attr;  // gone meanwhile: a nameless nothing, not a folder
       return true;
@@ -270,6 +354,7 @@ bool DirReader::Next() {
     }
   }
   attr |= kAttrReparsePoint;
+  ++stats_;
   if (StatAt(fd_, name_, true, info)) {
     cache_->valid = true;
     if (S_ISDIR(info.mode)) attr |= kAttrDirectory;
@@ -286,11 +371,23 @@ bool DirReader::Details(EntryDetails& details) {
     return true;
   }
   StatInfo info;
+  ++stats_;
   if (StatAt(fd_, name_, true, info) || (IsLink() && StatAt(fd_, name_, false, info))) {
     ToDetails(info, name, IsLink(), details);
     return true;
   }
   return false;
+}
+
+bool ThreadWaits([[maybe_unused]] uint64_t& waits) {
+#ifdef RUSAGE_THREAD
+  struct rusage usage;
+  if (getrusage(RUSAGE_THREAD, &usage) != 0) return false;
+  waits = static_cast<uint64_t>(usage.ru_nvcsw);
+  return true;
+#else
+  return false;
+#endif
 }
 
 // --- Single paths ----------------------------------------------------------

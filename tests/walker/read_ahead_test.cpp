@@ -88,21 +88,26 @@ struct Behaviour {
 // fills the memory.
 constexpr int kMostReports = 20000;
 
-// One walk written out: every report with every field of its data, then the
-// outcome.
-std::string Walk(const std::string& base, unsigned threads, const Behaviour& behaviour) {
+// One walk written out: every report with every field of its data (with
+// names only, Name alone), then the outcome.
+std::string Walk(const std::string& base, unsigned threads, const Behaviour& behaviour,
+                 bool namesOnly = false) {
   std::ostringstream out;
   TSearchDir walker;
   walker.BaseDir = base;
   walker.ReadAheadThreads = threads;
+  walker.NamesOnly = namesOnly;
   int n = 0;
   walker.OnFind = [&](TSearchDir*, const std::string& Name, const TSearchFileData& d,
                       bool& IgnoreSubDir, bool& Continue) {
-    out << Name << '|' << d.LongName << '|' << d.ShortName << '|' << d.Size << '|' << d.IsDirectory
-        << d.IsReadOnly << d.IsHidden << d.IsSystem << d.Reserved << d.IsArchive;
-    if (d.CreationTimeValid) out << "|c" << d.CreationTime;
-    if (d.LastWriteTimeValid) out << "|w" << d.LastWriteTime;
-    if (d.LastAccessTimeValid) out << "|a" << d.LastAccessTime;
+    out << Name;
+    if (!namesOnly) {
+      out << '|' << d.LongName << '|' << d.ShortName << '|' << d.Size << '|' << d.IsDirectory
+          << d.IsReadOnly << d.IsHidden << d.IsSystem << d.Reserved << d.IsArchive;
+      if (d.CreationTimeValid) out << "|c" << d.CreationTime;
+      if (d.LastWriteTimeValid) out << "|w" << d.LastWriteTime;
+      if (d.LastAccessTimeValid) out << "|a" << d.LastAccessTime;
+    }
     out << '\n';
     behaviour.act(++n, IgnoreSubDir, Continue);
     if (n > kMostReports) Continue = false;
@@ -147,8 +152,9 @@ std::string CompareWalks(const std::string& base) {
     if (plain.ends_with(" ran round a cycle\n"))
       differences += std::string(b.what) + ": ran round a cycle\n";
     // The last row has the threads beyond the processors read as well.
-    for (const auto& [threads, everyReadSlow] : {std::pair{1u, false}, std::pair{2u, false},
-                                                 std::pair{16u, false}, std::pair{16u, true}}) {
+    for (const auto& [threads, everyReadSlow] :
+         {std::pair{1u, false}, std::pair{2u, false}, std::pair{16u, false}, std::pair{16u, true},
+          std::pair{64u, true}}) {
       search_file_internal::CountEveryReadAsSlow(everyReadSlow);
       const std::string readAhead = Walk(base, threads, b);
       search_file_internal::CountEveryReadAsSlow(false);
@@ -157,6 +163,23 @@ std::string CompareWalks(const std::string& base) {
                        (everyReadSlow ? ", every read slow" : "") + ":\n" + readAhead +
                        "instead of\n" + plain;
     }
+    // Names only: the same names in the same order, plain and read ahead.
+    const std::string names = Walk(base, 0, b, true);
+    search_file_internal::CountEveryReadAsSlow(true);
+    const std::string namesReadAhead = Walk(base, 64, b, true);
+    search_file_internal::CountEveryReadAsSlow(false);
+    std::string plainNames;
+    for (size_t at = 0; at < plain.size();) {
+      const size_t end = plain.find('\n', at) + 1;
+      const std::string line = plain.substr(at, end - at);
+      plainNames += end == plain.size() ? line : line.substr(0, line.find('|')) + '\n';
+      at = end;
+    }
+    for (const std::string* walked : {&names, &namesReadAhead})
+      if (*walked != plainNames)
+        differences += std::string(b.what) + ", names only" +
+                       (walked == &names ? "" : ", 64 threads") + ":\n" + *walked + "instead of\n" +
+                       plainNames;
   }
   return differences;
 }
@@ -166,7 +189,7 @@ TEST(ReadAhead, DefaultIsAtLeastTwoThreadsAndBounded) {
   EXPECT_EQ(DefaultReadAheadThreads(), 0u);  // built without threads: read as it goes
 #else
   EXPECT_GE(DefaultReadAheadThreads(), 2u);
-  EXPECT_LE(DefaultReadAheadThreads(), 16u);
+  EXPECT_LE(DefaultReadAheadThreads(), 64u);
 #endif
   EXPECT_EQ(TSearchDir().ReadAheadThreads, DefaultReadAheadThreads());
 }
