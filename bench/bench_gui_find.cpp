@@ -41,13 +41,6 @@ using namespace vistrune::bench;
 
 namespace {
 
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
 double ProcessorSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

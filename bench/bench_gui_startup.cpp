@@ -43,13 +43,6 @@ using namespace vistrune::bench;
 
 namespace {
 
-long ResidentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
 // The child: the program's entry with ROOT as the program folder. Prints
 // when the walk began, when the window was shown and when the list was
 // complete (steady clock, which the parent shares), the entries listed and

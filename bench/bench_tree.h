@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,14 @@ inline long CountFindLines(const std::string& root) {
   std::fclose(f);
   unlink(path);
   return lines;
+}
+
+// The memory this process holds resident, in kilobytes; -1 when unknown.
+inline long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
 }
 
 // The steady clock in nanoseconds, which a parent and its children share.
