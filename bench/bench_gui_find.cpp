@@ -81,7 +81,7 @@ std::vector<std::string> WalkedEntries(const std::string& root) {
 int main(int argc, char** argv) {
   const std::string root = argc > 1 ? argv[1] : "/tmp/vistrune-bench-videos";
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  if (!VideoTreeIsComplete(root)) GenerateVideoTree(root);
+  if (!TreeIsComplete(root, kVideoMarkerText)) GenerateVideoTree(root);
 
   // The first walk warms the cache.
   std::vector<std::string> entries = WalkedEntries(root);

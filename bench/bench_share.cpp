@@ -49,12 +49,6 @@ constexpr long kShareFolders =
 constexpr const char* kShareMarkerText =
     "vistrune share tree v1: 10x10x100, clip files in every 3rd\n";
 
-bool ShareTreeIsComplete(const std::string& root) {
-  std::ifstream in(root + "/" + kMarker);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return text == kShareMarkerText;
-}
-
 void GenerateShareTree(const std::string& root) {
   std::printf("generating %ld folders below %s (once)...\n", kShareFolders, root.c_str());
   std::fflush(stdout);
@@ -336,7 +330,7 @@ int main(int argc, char** argv) {
     std::printf("share: skipped, this machine offers no FUSE (/dev/fuse or fusermount3)\n");
     return 0;
   }
-  if (!ShareTreeIsComplete(tree)) GenerateShareTree(tree);
+  if (!TreeIsComplete(tree, kShareMarkerText)) GenerateShareTree(tree);
 
   // The counters bench_delay_fs keeps, shared through a file.
   char counterFile[] = "/tmp/vistrune-bench-share-counts-XXXXXX";

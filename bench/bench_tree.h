@@ -54,13 +54,15 @@ inline void WriteFileAt(int parent, const std::string& name, const std::string& 
   close(fd);
 }
 
-inline bool TreeIsComplete(const std::string& root) {
+// Whether a tree generated below root is complete: its marker file, written
+// last, holds markerText (the tree's kind and shape).
+inline bool TreeIsComplete(const std::string& root, const char* markerText = kMarkerText) {
   FILE* f = std::fopen((root + "/" + kMarker).c_str(), "rb");
   if (!f) return false;
   char buffer[256] = {};
   size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
   std::fclose(f);
-  return std::string(buffer, n) == kMarkerText;
+  return std::string(buffer, n) == markerText;
 }
 
 inline void GenerateTree(const std::string& root) {
@@ -123,15 +125,6 @@ inline void WriteVideosAt(int folder, int number) {
   WriteFileAt(folder, name, "");
   std::snprintf(name, sizeof name, "Clip %03d.mpg", number);
   WriteFileAt(folder, name, "");
-}
-
-inline bool VideoTreeIsComplete(const std::string& root) {
-  FILE* f = std::fopen((root + "/" + kMarker).c_str(), "rb");
-  if (!f) return false;
-  char buffer[256] = {};
-  size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
-  std::fclose(f);
-  return std::string(buffer, n) == kVideoMarkerText;
 }
 
 inline void GenerateVideoTree(const std::string& root) {
