@@ -57,11 +57,20 @@ class FoundVideosModel : public QAbstractListModel {
     hits_ = std::move(hits);
     endResetModel();
   }
-  void AddHits(const std::vector<VideoIndex::Hit>& more) {
-    if (more.empty()) return;
-    const int first = rowCount();
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(more.size()) - 1);
-    hits_.insert(hits_.end(), more.begin(), more.end());
+  // Hits that hold those shown as their beginning are added after them;
+  // others replace them.
+  void ShowHits(std::vector<VideoIndex::Hit> hits) {
+    const bool grown = hits.size() > hits_.size() &&
+                       std::equal(hits_.begin(), hits_.end(), hits.begin(),
+                                  [](const VideoIndex::Hit& a, const VideoIndex::Hit& b) {
+                                    return a.folder == b.folder && a.video == b.video;
+                                  });
+    if (!grown) {
+      SetHits(std::move(hits));
+      return;
+    }
+    beginInsertRows(QModelIndex(), rowCount(), static_cast<int>(hits.size()) - 1);
+    hits_ = std::move(hits);
     endInsertRows();
   }
 
@@ -203,12 +212,32 @@ void TForm5::Refresh1Click() {
 }
 
 void TForm5::BuildIndex() {
+  BeginIndex(std::make_unique<VideoIndexBuild>(folders_(), SearchKey), false);
+}
+
+void TForm5::AddWalked(std::vector<WalkedVideos> videos) {
+  // Once the user gathered the index afresh, the walk's reads are not
+  // needed: the index is gathered afresh again when the walk ends.
+  if (!build_ && generation_ == 0) BeginIndex(std::make_unique<VideoIndexBuild>(SearchKey), true);
+  if (buildFromWalk_) build_->AddWalked(std::move(videos));
+}
+
+void TForm5::EndWalk() {
+  if (buildFromWalk_) {
+    build_->EndWalk(folders_());
+  } else {
+    BuildIndex();
+  }
+}
+
+void TForm5::BeginIndex(std::unique_ptr<VideoIndexBuild> build, bool fromWalk) {
   // A gathering still running ends first, at its next folder.
   indexTimer_->stop();
   build_.reset();
   results_->SetHits({});
   index_.Clear();
-  build_ = std::make_unique<VideoIndexBuild>(folders_(), SearchKey);
+  build_ = std::move(build);
+  buildFromWalk_ = fromWalk;
   ShowCount();
   indexTimer_->start();
   // The end of a gathering that another has replaced since is not this one's.
@@ -231,10 +260,23 @@ void TForm5::TakeIndexed() {
   index_.Append(batch);
   std::vector<VideoIndex::Hit> more;
   index_.Find(words_, first, more);
-  const bool noneBefore = results_->rowCount() == 0;
-  results_->AddHits(more);
-  if (noneBefore) ChooseResult(0);
+  if (!more.empty()) {
+    std::vector<VideoIndex::Hit> hits = results_->Hits();
+    index_.MergeHits(hits, more);
+    ShowHits(std::move(hits));
+  }
   ShowCount();
+}
+
+void TForm5::ShowHits(std::vector<VideoIndex::Hit> hits) {
+  VideoIndex::Hit chosen;
+  const bool wasChosen = ChosenResult(chosen);
+  results_->ShowHits(std::move(hits));
+  const std::vector<VideoIndex::Hit>& shown = results_->Hits();
+  const auto found = std::find_if(shown.begin(), shown.end(), [&](const VideoIndex::Hit& hit) {
+    return wasChosen && hit.folder == chosen.folder && hit.video == chosen.video;
+  });
+  ChooseResult(found == shown.end() ? 0 : static_cast<int>(found - shown.begin()));
 }
 
 void TForm5::EndIndex() {
@@ -242,7 +284,14 @@ void TForm5::EndIndex() {
   TakeIndexed();
   const std::exception_ptr error = build_->Finish();
   build_.reset();
+  buildFromWalk_ = false;
+  // The folders from the walk take the rows of the list, whose order the
+  // results then follow exactly.
+  index_.SetRows(folders_());
   index_.Compact();
+  std::vector<VideoIndex::Hit> hits;
+  index_.Find(words_, 0, hits);
+  ShowHits(std::move(hits));
   platform::ReturnFreeMemory();
   ShowCount();
   emit IndexComplete();

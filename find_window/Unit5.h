@@ -67,6 +67,12 @@ class TForm5 : public QWidget {
   // Begins gathering the index of the folder list as it is now (in the
   // background; results grow as folders arrive).
   void BuildIndex();
+  // While the start-up walk runs: the videos of the folders it read join
+  // the index (the first begin it).
+  void AddWalked(std::vector<vistrune::WalkedVideos> videos);
+  // The walk has ended and the folder list is complete: the index gathers
+  // the rest of it.
+  void EndWalk();
   bool Indexing() const { return build_ != nullptr; }
 
  signals:
@@ -81,7 +87,11 @@ class TForm5 : public QWidget {
 
  private:
   void ConnectHandlers();
+  // Begins a gathering, ending one still running first.
+  void BeginIndex(std::unique_ptr<vistrune::VideoIndexBuild> build, bool fromWalk);
   void TakeIndexed();
+  // The results shown become hits, the chosen one kept chosen.
+  void ShowHits(std::vector<vistrune::VideoIndex::Hit> hits);
   void EndIndex();
   void ShowCount();
   // The chosen result's folder and video; false when none is chosen.
@@ -93,7 +103,8 @@ class TForm5 : public QWidget {
   ShowInFolderList show_;
   vistrune::VideoIndex index_;
   std::unique_ptr<vistrune::VideoIndexBuild> build_;
-  uint64_t generation_ = 0;  // counts the gatherings begun
+  bool buildFromWalk_ = false;  // build_ takes what the walk read
+  uint64_t generation_ = 0;     // counts the gatherings begun
   std::vector<std::string> words_;
   FoundVideosModel* results_;
   QTimer* indexTimer_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -226,6 +228,19 @@ void ReadEntry(platform::DirReader& reader, bool namesOnly, ListedEntry& entry) 
   }
 }
 
+// What a walk keeps of the entries beside the sub-folders: none, or those
+// that keep accepts.
+using EntryFilter = std::function<bool(std::string_view)>;
+
+// The reader's current entry joins files where the walk keeps entries and
+// keep accepts it ("." and ".." never).
+void KeepFile(const platform::DirReader& reader, const EntryFilter& keep,
+              std::vector<std::string>& files) {
+  if (!keep) return;
+  const std::string_view name(reader.Name(), reader.NameLength());
+  if (name != "." && name != ".." && keep(name)) files.emplace_back(name);
+}
+
 // A folder to read: its path and the folder it is in, where that is kept
 // open.
 struct FolderToRead {
@@ -263,8 +278,8 @@ std::shared_ptr<platform::OpenFolder> KeepOpen(platform::DirReader& reader) {
 // yet, cuts short the reads under way and waits for their threads.
 class FolderReadAhead {
  public:
-  FolderReadAhead(unsigned threads, bool namesOnly)
-      : namesOnly_(namesOnly), slots_(std::max(size_t{64}, 4 * size_t{threads})) {
+  FolderReadAhead(unsigned threads, bool namesOnly, const EntryFilter& keep)
+      : namesOnly_(namesOnly), keep_(keep), slots_(std::max(size_t{64}, 4 * size_t{threads})) {
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const unsigned alwaysReading = std::min(threads, std::max(1u, processors - 1));
     // Counted before any reader runs, which read it under the lock only.
@@ -331,13 +346,14 @@ class FolderReadAhead {
   }
 
   // Takes the listing of the first folder handed over: its sub-folder
-  // entries in the platform's order and the folder kept open for them (or
-  // none), or false when it could not be opened. While it is not read yet,
+  // entries in the platform's order, the other entries kept (files), and the
+  // folder kept open for them (or none), or false when it could not be
+  // opened. While it is not read yet,
   // reads with reader the next folder no reader thread has begun, or waits
   // when there is none. The slot keeps no listing: only the folders in
   // flight hold memory for theirs, however many slots the ring has.
   bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries,
-            std::shared_ptr<platform::OpenFolder>& kept) {
+            std::vector<std::string>& files, std::shared_ptr<platform::OpenFolder>& kept) {
     Slot& slot = slots_[taken_ % slots_.size()];
     while (!slot.done.load(std::memory_order_acquire)) {
       std::unique_lock lock(mutex_);
@@ -361,6 +377,8 @@ class FolderReadAhead {
     ++taken_;
     entries = std::move(slot.entries);
     slot.entries = {};
+    files = std::move(slot.files);
+    slot.files = {};
     kept = std::move(slot.kept);
     if (slot.error) std::rethrow_exception(slot.error);
     return slot.opened;
@@ -371,6 +389,7 @@ class FolderReadAhead {
     FolderToRead toRead;
     bool opened = false;
     std::vector<ListedEntry> entries;
+    std::vector<std::string> files;              // the other entries kept
     std::shared_ptr<platform::OpenFolder> kept;  // the folder, for its sub-folders
     std::exception_ptr error;                    // what reading raised (memory ran out)
     std::atomic<bool> done{false};
@@ -431,10 +450,12 @@ class FolderReadAhead {
     const bool watched = watch && platform::ThreadWaits(waitsBefore);
     const Clock::time_point start = Clock::now();
     slot.entries.clear();
+    slot.files.clear();
     try {
       slot.opened = reader.Open(slot.toRead.folder, slot.toRead.parent.get());
       slot.toRead.parent.reset();  // its last sub-folder opened, it closes
       while (slot.opened && !cancel_.load(std::memory_order_relaxed) && reader.Next()) {
+        KeepFile(reader, keep_, slot.files);
         if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
         slot.entries.emplace_back();
         ReadEntry(reader, namesOnly_, slot.entries.back());
@@ -480,6 +501,7 @@ class FolderReadAhead {
   }
 
   const bool namesOnly_;
+  const EntryFilter& keep_;
   // A ring of slots: the folder handed over n-th sits in slot n modulo its
   // size; the window, never larger, keeps a slot from being handed over
   // again before its listing was taken back.
@@ -551,6 +573,10 @@ bool TSearchDir::Search() {
   Queue.clear();
   bool Continue = true;
   const bool namesOnly = NamesOnly;
+  // The entries kept beside the sub-folders, and who is given them.
+  const TSearchFilesEvent onFiles = KeepEntry ? OnFiles : nullptr;
+  const EntryFilter keepEntry = onFiles ? KeepEntry : nullptr;
+  std::vector<std::string> files;
   std::vector<FolderNode> nodes;
   nodes.push_back({startDetails.identity, kNoParent, 0});
   // Closed on every way out; a stopped walk leaves its queue's paths only.
@@ -613,7 +639,7 @@ bool TSearchDir::Search() {
   // short and waited for; what they read and was not taken is dropped.
 #ifndef VISTRUNE_NO_WALK_THREADS
   if (ReadAheadThreads > 0) {
-    FolderReadAhead readAhead(ReadAheadThreads, namesOnly);
+    FolderReadAhead readAhead(ReadAheadThreads, namesOnly, keepEntry);
     if (readAhead.Started()) {
       platform::DirReader reader;
       std::vector<ListedEntry> listed;
@@ -628,11 +654,12 @@ bool TSearchDir::Search() {
         const std::string folder = std::move(Queue.front().Folder);
         const size_t node = Queue.front().Node;
         Queue.pop_front();
-        if (!readAhead.Take(reader, listed, listedFolder))
+        if (!readAhead.Take(reader, listed, files, listedFolder))
           continue;  // gone, denied, too long: no entries
         for (const ListedEntry& entry : listed) {
           if (!report(folder, node, entry)) return false;  // the handler stopped the walk
         }
+        if (onFiles) onFiles(this, folder, files);
         keep(node, std::move(listedFolder));
       }
       return true;  // the queue ran empty: the whole tree was walked
@@ -653,11 +680,14 @@ bool TSearchDir::Search() {
     Queue.pop_front();
     if (!opened) continue;  // gone, denied, too long: no entries
 
+    files.clear();
     while (reader.Next()) {
+      KeepFile(reader, keepEntry, files);
       if (!IsSubFolderEntry(reader.Attributes(), reader.Name())) continue;
       ReadEntry(reader, namesOnly, entry);
       if (!report(folder, node, entry)) return false;  // the handler stopped the walk
     }
+    if (onFiles) onFiles(this, folder, files);
     // Kept open for the sub-folders, where it may be.
     if (!Queue.empty() && nodes[Queue.back().Node].parent == node)
       keep(node, KeepOpen(reader));

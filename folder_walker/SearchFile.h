@@ -9,6 +9,8 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vistrune {
 
@@ -43,6 +45,11 @@ class TSearchDir;
 using TSearchDirEvent =
     std::function<void(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                        bool& IgnoreSubDir, bool& Continue)>;
+
+// The other entries of a folder the walk read (see TSearchDir::KeepEntry):
+// Folder ends in the separator; Names may be taken.
+using TSearchFilesEvent = std::function<void(TSearchDir* Sender, const std::string& Folder,
+                                             std::vector<std::string>& Names)>;
 
 // How many threads may read folders ahead by default: 64. Reading waits on
 // the disk far more than it computes, and a disk serves many requests at
@@ -86,6 +93,19 @@ class TSearchDir {
   // link guard, IgnoreSubDir and Continue are the same as without it. Read
   // at the start of each walk.
   bool NamesOnly = false;
+
+  // The entries of each folder beside its sub-folders, from the same read:
+  // while both are set, every entry of a folder the walk reads ("." and ".."
+  // never; files, and folders too) whose name KeepEntry accepts is kept, and
+  // OnFiles is given them, in the platform's order, on the walk's thread
+  // right after the folder's sub-folders are reported; once for every folder
+  // that opened, with no names where none was accepted. A folder kept out of
+  // the walk, that cannot be opened, or during whose reports the walk
+  // stopped gives no call.
+  // KeepEntry runs on the reading threads, several at once. What OnFind is
+  // told is the same with them as without. Read at the start of each walk.
+  std::function<bool(std::string_view Name)> KeepEntry;
+  TSearchFilesEvent OnFiles;
 
   // Runs one whole walk. True when it ran to its end; false when it did not
   // start (already walking, no handler, nothing at BaseDir) or a handler

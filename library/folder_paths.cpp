@@ -71,19 +71,17 @@ bool IsBuiltIn(std::string_view extension) {
   return false;
 }
 
-// Whether name's extension is a video extension, the four or one of more.
-// The extensions are matched in one pass over the folder instead of one
-// pass each; extension is the caller's, reused from name to name.
-bool IsVideoName(std::string_view name, const std::vector<std::string>& more,
-                 std::string& extension) {
+}  // namespace
+
+// The extensions are matched in one pass over a folder instead of one pass
+// each.
+bool IsVideoName(std::string_view name, const std::vector<std::string>& more) {
   const size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;
-  extension.assign(name.substr(dot + 1));
+  std::string extension(name.substr(dot + 1));
   FoldAsciiExtension(extension);
   return IsBuiltIn(extension) || std::binary_search(more.begin(), more.end(), extension);
 }
-
-}  // namespace
 
 std::vector<std::string> ParseVideoExtensions(std::string_view text) {
   // Blanks, tabs, commas and dots are never the second byte of a code page
@@ -114,11 +112,10 @@ std::vector<std::string> FindVideoFiles(const std::string& Folder,
   std::vector<std::string> names;
   platform::DirReader reader;
   if (!reader.Open(Folder)) return names;
-  std::string extension;
   while (reader.Next()) {
     const std::string_view name(reader.Name(), reader.NameLength());
     if (name == "." || name == "..") continue;
-    if (IsVideoName(name, more, extension)) names.emplace_back(name);
+    if (IsVideoName(name, more)) names.emplace_back(name);
   }
   return names;
 }

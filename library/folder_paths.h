@@ -45,10 +45,13 @@ std::vector<std::string> ParseVideoExtensions(std::string_view text);
 // afresh each time, so a change takes effect at the next listing.
 std::vector<std::string> ListedVideoExtensions();
 
-// The names in Folder (which ends in a separator) whose extension, the text
-// after the last dot, is avi, wmv, mpg or mpeg, or one of more (as
-// ParseVideoExtensions gives them), letter case ignored as there. Hidden
-// entries and folders with such names count too. A folder that is missing or
+// Whether name's extension, the text after its last dot, is avi, wmv, mpg
+// or mpeg, or one of more (as ParseVideoExtensions gives them), letter case
+// ignored as there.
+bool IsVideoName(std::string_view name, const std::vector<std::string>& more);
+
+// The names in Folder (which ends in a separator) that IsVideoName takes
+// with more. Hidden entries and folders with such names count too. A folder that is missing or
 // cannot be read gives no names.
 std::vector<std::string> FindVideoFiles(const std::string& Folder,
                                         const std::vector<std::string>& more = {});

@@ -1,14 +1,29 @@
 #include "library/startup_walk.h"
 
 #include <string_view>
-#include <system_error>
-#include <utility>
 
 #include "library/folder_paths.h"
 #include "library/shared_state.h"
 #include "platform/paths.h"
 
 namespace vistrune {
+
+namespace {
+
+// The folder-list entry of a folder the walk reports below the program
+// folder: its name without the program folder's path, where it holds it.
+// plain tells whether it held it at its beginning, so that the entry
+// resolves to the folder by default.
+std::string_view EntryOf(std::string_view name, std::string& joined, bool& plain) {
+  const size_t at = name.find(AppPath);
+  plain = at == 0;
+  if (at == std::string_view::npos) return name;
+  if (plain) return name.substr(AppPath.size());
+  joined.assign(name.substr(0, at)).append(name.substr(at + AppPath.size()));
+  return joined;
+}
+
+}  // namespace
 
 StartupWalk::StartupWalk(const std::string& executablePath) {
   AppPath = FolderOf(executablePath);
@@ -20,16 +35,18 @@ StartupWalk::StartupWalk(const std::string& executablePath) {
                              const TSearchFileData& Data, bool& IgnoreSubDir, bool& Continue) {
     SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
   };
-  try {
-    thread_ = std::thread([this] { Run(); });
-  } catch (const std::system_error&) {
-    walkHere_ = true;
-  }
+  // The videos of each folder come from the read that finds its sub-folders.
+  SearchDir1.KeepEntry = [this](std::string_view name) { return IsVideoName(name, extensions_); };
+  SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder,
+                              std::vector<std::string>& Names) {
+    SearchDir1Files(Sender, Folder, Names);
+  };
+  walkHere_ = !work_.Begin([this] { Walk(); });
 }
 
 StartupWalk::~StartupWalk() {
   Stop();
-  if (thread_.joinable()) thread_.join();
+  work_.Finish();
 }
 
 // Runs on the walk's thread. The home name is kept by the first report,
@@ -37,20 +54,19 @@ StartupWalk::~StartupWalk() {
 void StartupWalk::SearchDir1Find(TSearchDir*, const std::string& Name, const TSearchFileData&,
                                  bool& IgnoreSubDir, bool& Continue) {
   IgnoreSubDir = Name == windowsDirectory_;
-  // The entry is the name without the program folder's path (where it holds
-  // it), or the home name for the program folder itself.
-  std::string_view before = Name, after;
-  bool listed = true;
+  std::string_view entry;
+  std::string joined;
+  bool listed = true, plain;
   if (Name != AppPath) {
     if (BeforeReport) BeforeReport();
-    const size_t at = Name.find(AppPath);
-    if (at != std::string::npos) {
-      before = before.substr(0, at);
-      after = std::string_view(Name).substr(at + AppPath.size());
-    }
+    entry = EntryOf(Name, joined, plain);
   } else if (platform::EndsWithDelimiter(Name)) {
     home_ = HomeFolderNameOf(Name);
-    before = home_;
+    entry = home_;
+    // The program folder is reported before any folder is read: the
+    // extensions its videos have are read now, and the window, which waits
+    // for this report, is not held up by the file.
+    extensions_ = ListedVideoExtensions();
   } else {
     listed = false;
   }
@@ -59,42 +75,58 @@ void StartupWalk::SearchDir1Find(TSearchDir*, const std::string& Name, const TSe
     Continue = false;
     return;
   }
+  if (listed) {
+    work_.Add([entry](Found& found) {
+      found.text.append(entry);
+      found.ends.push_back(found.text.size());
+    });
+  }
   bool first;
   {
     const std::lock_guard lock(mutex_);
-    if (listed) {
-      found_.text.append(before).append(after);
-      found_.ends.push_back(found_.text.size());
-    }
     first = !reported_;
     reported_ = true;
   }
   if (first) firstReport_.notify_one();
 }
 
-void StartupWalk::Run() {
-  std::exception_ptr error;
-  try {
-    SearchDir1.Search();
-  } catch (...) {
-    error = std::current_exception();
+void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder,
+                                  std::vector<std::string>& Names) {
+  WalkedVideos videos;
+  videos.home = Folder == AppPath;
+  if (videos.home) {
+    videos.entry = home_;
+    videos.plain = true;
+  } else {
+    std::string joined;
+    // The folder as the walk reported it, without the separator it ends in.
+    videos.entry =
+        EntryOf(std::string_view(Folder).substr(0, Folder.size() - 1), joined, videos.plain);
   }
-  std::function<void()> ended;
-  {
-    const std::lock_guard lock(mutex_);
-    error_ = error;
-    reported_ = true;
-    ended_ = true;
-    ended.swap(whenEnded_);
-  }
-  firstReport_.notify_one();
-  if (ended) ended();
+  videos.names = std::move(Names);
+  work_.Add([&videos](Found& found) { found.videos.push_back(std::move(videos)); });
+}
+
+void StartupWalk::Walk() {
+  // The first report, or the end of a walk that made none, lets WaitForHome
+  // go on, whatever way the walk ends.
+  struct EndReports {
+    StartupWalk& walk;
+    ~EndReports() {
+      {
+        const std::lock_guard lock(walk.mutex_);
+        walk.reported_ = true;
+      }
+      walk.firstReport_.notify_one();
+    }
+  } endReports{*this};
+  SearchDir1.Search();
 }
 
 std::string StartupWalk::WaitForHome() {
   if (walkHere_) {
     walkHere_ = false;
-    Run();
+    work_.Run([this] { Walk(); });
   }
   std::unique_lock lock(mutex_);
   firstReport_.wait(lock, [this] { return reported_; });
@@ -112,34 +144,8 @@ std::vector<std::string_view> StartupWalk::Found::Entries() const {
   return entries;
 }
 
-StartupWalk::Found StartupWalk::TakeFound() {
-  Found taken;
-  const std::lock_guard lock(mutex_);
-  std::swap(taken, found_);
-  return taken;
-}
-
-void StartupWalk::WhenEnded(std::function<void()> ended) {
-  {
-    const std::lock_guard lock(mutex_);
-    if (!ended_) {
-      whenEnded_ = std::move(ended);
-      return;
-    }
-  }
-  ended();
-}
-
 void StartupWalk::Stop() {
   stop_ = true;
-}
-
-std::exception_ptr StartupWalk::Finish() {
-  if (thread_.joinable()) thread_.join();
-  std::exception_ptr error;
-  const std::lock_guard lock(mutex_);
-  std::swap(error, error_);
-  return error;
 }
 
 }  // namespace vistrune

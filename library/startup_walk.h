@@ -12,12 +12,27 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "folder_walker/SearchFile.h"
+#include "library/background_work.h"
 
 namespace vistrune {
+
+// The videos of one folder the walk read, with the folder-list entry that
+// stands for it.
+struct WalkedVideos {
+  std::string entry;
+  // The entry stands for the folder read as the lists resolve an entry by
+  // default: the home entry for the program folder, the program folder's
+  // path and the entry for a folder below it. Where that is not so (or a
+  // mapping in the configuration file says otherwise) the names are not
+  // those a listing of the entry shows.
+  bool home = false;
+  bool plain = false;
+  std::vector<std::string> names;  // in the platform's order
+};
 
 class StartupWalk {
  public:
@@ -35,23 +50,27 @@ class StartupWalk {
 
   // The entries found and not taken yet, one after another in one text, and
   // where each ends: the walk's thread then allocates once per many entries,
-  // not once per entry.
+  // not once per entry. With them, the videos of the folders read since
+  // (from the same reads: the walk keeps each folder's names with a video
+  // extension, as the configuration file gave them once the program
+  // folder's entry was reported).
   struct Found {
     std::string text;
     std::vector<size_t> ends;
+    std::vector<WalkedVideos> videos;
     // The entries, as views into text.
     std::vector<std::string_view> Entries() const;
   };
-  Found TakeFound();
+  Found TakeFound() { return work_.Take(); }
 
   // Calls ended once the walk has ended: here and now if it already has,
   // else on the walk's thread as it ends.
-  void WhenEnded(std::function<void()> ended);
+  void WhenEnded(std::function<void()> ended) { work_.WhenEnded(std::move(ended)); }
   // The walk ends at its next folder; what it found so far stays.
   void Stop();
   // Once the walk has ended: waits for its thread and gives what the walk
   // raised, if it raised (only once).
-  std::exception_ptr Finish();
+  std::exception_ptr Finish() { return work_.Finish(); }
 
   // Test seam: when set, runs on the walk's thread before each folder below
   // the program folder is reported, so that a test can hold the walk back.
@@ -63,21 +82,23 @@ class StartupWalk {
   // Each folder the walk reports, on the walk's thread: keeps its entry.
   void SearchDir1Find(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                       bool& IgnoreSubDir, bool& Continue);
-  void Run();
+  // The videos of each folder the walk read, on the walk's thread.
+  void SearchDir1Files(TSearchDir* Sender, const std::string& Folder,
+                       std::vector<std::string>& Names);
+  void Walk();
 
   std::string windowsDirectory_;
+  // The extensions beyond the four, read on the walk's thread before the
+  // first folder is read and only read after that.
+  std::vector<std::string> extensions_;
   bool walkHere_ = false;  // no thread could be made: WaitForHome walks
-  std::thread thread_;
   std::atomic<bool> stop_{false};
+  BackgroundWork<Found> work_;
   // Shared with the walk's thread.
   std::mutex mutex_;
   std::condition_variable firstReport_;
   bool reported_ = false;  // the first report (or the end) has come
-  bool ended_ = false;
-  std::string home_;  // the program folder's entry, from the first report
-  Found found_;
-  std::exception_ptr error_;  // what ended the walk, if it raised
-  std::function<void()> whenEnded_;
+  std::string home_;       // the program folder's entry, from the first report
 };
 
 }  // namespace vistrune

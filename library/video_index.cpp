@@ -1,7 +1,8 @@
 #include "library/video_index.h"
 
 #include <algorithm>
-#include <system_error>
+#include <iterator>
+#include <unordered_map>
 #include <utility>
 
 #include "config/schema.h"
@@ -19,8 +20,10 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// How many videos the gathering collects before it hands them over.
+// How many videos, or folders, the gathering collects before it hands them
+// over; a batch is small enough for each folder to find its place in it.
 constexpr size_t kBatchVideos = 4096;
+constexpr size_t kBatchFolders = 1024;
 
 }  // namespace
 
@@ -43,14 +46,22 @@ void VideoIndex::AddText(std::string& text, std::vector<uint32_t>& ends, std::st
 void VideoIndex::AddFolder(int row, std::string_view entry, const std::vector<std::string>& names,
                            const SearchFold& fold) {
   if (names.empty()) return;
-  rows_.push_back(static_cast<uint32_t>(row));
+  const auto folder = static_cast<uint32_t>(FolderCount());
+  rows_.push_back(row);
   AddText(entries_, entryEnds_, foldedEntries_, foldedEntryEnds_, entry, fold);
   for (const std::string& name : names)
     AddText(names_, nameEnds_, foldedNames_, foldedNameEnds_, name, fold);
   folderVideoEnds_.push_back(static_cast<uint32_t>(nameEnds_.size()));
+  // After the folders equal to it in the order: those were added before.
+  order_.insert(std::upper_bound(order_.begin(), order_.end(), entry,
+                                 [this](std::string_view entry, uint32_t other) {
+                                   return CaselessLess(entry, Entry(other));
+                                 }),
+                folder);
 }
 
 void VideoIndex::Append(const VideoIndex& more) {
+  const auto first = static_cast<uint32_t>(FolderCount());
   // Each end counts from the beginning of its own text, so the ends of more
   // move by what this holds already.
   auto add = [](std::vector<uint32_t>& ends, const std::vector<uint32_t>& moreEnds,
@@ -68,6 +79,37 @@ void VideoIndex::Append(const VideoIndex& more) {
   names_ += more.names_;
   add(foldedNameEnds_, more.foldedNameEnds_, static_cast<uint32_t>(foldedNames_.size()));
   foldedNames_ += more.foldedNames_;
+  // The folders of more keep their order, after the folders here equal to
+  // them in the order.
+  std::vector<uint32_t> merged;
+  merged.reserve(order_.size() + more.order_.size());
+  std::vector<uint32_t> added(more.order_);
+  for (uint32_t& folder : added) folder += first;
+  std::merge(order_.begin(), order_.end(), added.begin(), added.end(), std::back_inserter(merged),
+             [this](uint32_t a, uint32_t b) { return CaselessLess(Entry(a), Entry(b)); });
+  order_.swap(merged);
+}
+
+void VideoIndex::SetRows(const std::vector<std::string>& entries) {
+  // The rows already some folder's are no other's.
+  std::vector<bool> taken(entries.size());
+  for (const int32_t row : rows_)
+    if (row >= 0 && static_cast<size_t>(row) < entries.size())
+      taken[static_cast<size_t>(row)] = true;
+  std::unordered_map<std::string_view, std::vector<int32_t>> free;
+  for (size_t row = entries.size(); row-- > 0;)
+    if (!taken[row]) free[entries[row]].push_back(static_cast<int32_t>(row));
+  for (size_t folder = 0; folder < FolderCount(); ++folder) {
+    if (rows_[folder] >= 0) continue;
+    const auto found = free.find(Entry(folder));
+    if (found == free.end() || found->second.empty()) continue;
+    rows_[folder] = found->second.back();
+    found->second.pop_back();
+  }
+  // A folder whose entry the list does not hold goes last.
+  std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    return static_cast<uint32_t>(rows_[a]) < static_cast<uint32_t>(rows_[b]);
+  });
 }
 
 void VideoIndex::Clear() {
@@ -76,8 +118,9 @@ void VideoIndex::Clear() {
 
 void VideoIndex::Compact() {
   for (std::vector<uint32_t>* ends :
-       {&rows_, &entryEnds_, &foldedEntryEnds_, &folderVideoEnds_, &nameEnds_, &foldedNameEnds_})
+       {&entryEnds_, &foldedEntryEnds_, &folderVideoEnds_, &nameEnds_, &foldedNameEnds_, &order_})
     ends->shrink_to_fit();
+  rows_.shrink_to_fit();
   for (std::string* text : {&entries_, &foldedEntries_, &names_, &foldedNames_})
     text->shrink_to_fit();
 }
@@ -98,107 +141,159 @@ void VideoIndex::Find(const std::vector<std::string>& words, size_t firstFolder,
   if (words.empty()) return;
   std::string key;
   std::vector<std::string_view> rest;
-  for (size_t folder = firstFolder; folder < FolderCount(); ++folder) {
-    key.clear();
-    AppendKey(key, Entry(folder), Piece(foldedEntries_, foldedEntryEnds_, folder));
-    // A word the entry holds is found for every video of the folder; the
-    // others are looked for in the whole text of each video.
-    rest.clear();
-    for (const std::string& word : words)
-      if (key.find(word) == std::string::npos) rest.push_back(word);
-    key += platform::kPathDelimiter;
-    const size_t entryLength = key.size();
-    const uint32_t first = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
-    for (uint32_t video = first; video < folderVideoEnds_[folder]; ++video) {
-      if (!rest.empty()) {
-        key.resize(entryLength);
-        AppendKey(key, Name(video), Piece(foldedNames_, foldedNameEnds_, video));
-        if (!std::all_of(rest.begin(), rest.end(), [&key](std::string_view word) {
-              return key.find(word) != std::string::npos;
-            }))
-          continue;
-      }
-      hits.push_back({static_cast<uint32_t>(folder), video});
+  for (const uint32_t folder : order_)
+    if (folder >= firstFolder) FindIn(words, folder, key, rest, hits);
+}
+
+void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
+                        std::vector<std::string_view>& rest, std::vector<Hit>& hits) const {
+  key.clear();
+  AppendKey(key, Entry(folder), Piece(foldedEntries_, foldedEntryEnds_, folder));
+  // A word the entry holds is found for every video of the folder; the
+  // others are looked for in the whole text of each video.
+  rest.clear();
+  for (const std::string& word : words)
+    if (key.find(word) == std::string::npos) rest.push_back(word);
+  key += platform::kPathDelimiter;
+  const size_t entryLength = key.size();
+  const uint32_t first = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
+  for (uint32_t video = first; video < folderVideoEnds_[folder]; ++video) {
+    if (!rest.empty()) {
+      key.resize(entryLength);
+      AppendKey(key, Name(video), Piece(foldedNames_, foldedNameEnds_, video));
+      if (!std::all_of(rest.begin(), rest.end(), [&key](std::string_view word) {
+            return key.find(word) != std::string::npos;
+          }))
+        continue;
     }
+    hits.push_back({folder, video});
   }
 }
 
-VideoIndexBuild::VideoIndexBuild(std::vector<std::string> entries, SearchFold fold)
-    : entries_(std::move(entries)),
-      fold_(std::move(fold)),
+void VideoIndex::MergeHits(std::vector<Hit>& hits, const std::vector<Hit>& more) const {
+  if (more.empty()) return;
+  std::vector<uint32_t> position(FolderCount());
+  for (size_t at = 0; at < order_.size(); ++at) position[order_[at]] = static_cast<uint32_t>(at);
+  std::vector<Hit> merged;
+  merged.reserve(hits.size() + more.size());
+  std::merge(hits.begin(), hits.end(), more.begin(), more.end(), std::back_inserter(merged),
+             [&position](const Hit& a, const Hit& b) {
+               return position[a.folder] != position[b.folder]
+                          ? position[a.folder] < position[b.folder]
+                          : a.video < b.video;
+             });
+  hits.swap(merged);
+}
+
+VideoIndexBuild::VideoIndexBuild(SearchFold fold)
+    : fold_(std::move(fold)),
       config_(ReadConfigSnapshot()),
       home_(HomeFolderName),
       programFolder_(AppPath),
       extensions_(ParseVideoExtensions(
           config_.ReadString(schema::kVideoSection, schema::kExtensionsKey, ""))) {
-  try {
-    thread_ = std::thread([this] { Run(); });
-  } catch (const std::system_error&) {
-    Run();
-  }
+  gatherHere_ = !work_.Begin([this] { Gather(); });
+}
+
+VideoIndexBuild::VideoIndexBuild(std::vector<std::string> entries, SearchFold fold)
+    : VideoIndexBuild(std::move(fold)) {
+  EndWalk(std::move(entries));
 }
 
 VideoIndexBuild::~VideoIndexBuild() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-}
-
-void VideoIndexBuild::Run() {
-  std::exception_ptr error;
-  try {
-    VideoIndex batch;
-    auto handOver = [&] {
-      const std::lock_guard lock(mutex_);
-      found_.Append(batch);
-      batch.Clear();
-    };
-    for (size_t row = 0; row < entries_.size() && !stop_.load(); ++row) {
-      const std::string& entry = entries_[row];
-      std::vector<std::string> names = FindVideoFiles(
-          ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_),
-          extensions_);
-      std::stable_sort(names.begin(), names.end(), CaselessLess);
-      batch.AddFolder(static_cast<int>(row), entry, names, fold_);
-      if (batch.VideoCount() >= kBatchVideos) handOver();
-    }
-    handOver();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  std::function<void()> ended;
   {
     const std::lock_guard lock(mutex_);
-    error_ = error;
-    ended_ = true;
-    ended.swap(whenEnded_);
+    stop_ = true;
   }
-  if (ended) ended();
+  changed_.notify_one();
+  work_.Finish();
 }
 
-VideoIndex VideoIndexBuild::TakeFound() {
-  VideoIndex taken;
-  const std::lock_guard lock(mutex_);
-  std::swap(taken, found_);
-  return taken;
-}
-
-void VideoIndexBuild::WhenEnded(std::function<void()> ended) {
+void VideoIndexBuild::AddWalked(std::vector<WalkedVideos> videos) {
+  if (videos.empty()) return;
   {
     const std::lock_guard lock(mutex_);
-    if (!ended_) {
-      whenEnded_ = std::move(ended);
-      return;
+    if (walked_.empty()) {
+      walked_.swap(videos);
+    } else {
+      walked_.insert(walked_.end(), std::make_move_iterator(videos.begin()),
+                     std::make_move_iterator(videos.end()));
     }
   }
-  ended();
+  changed_.notify_one();
 }
 
-std::exception_ptr VideoIndexBuild::Finish() {
-  if (thread_.joinable()) thread_.join();
-  std::exception_ptr error;
-  const std::lock_guard lock(mutex_);
-  std::swap(error, error_);
-  return error;
+void VideoIndexBuild::EndWalk(std::vector<std::string> entries) {
+  {
+    const std::lock_guard lock(mutex_);
+    entries_ = std::move(entries);
+    walkEnded_ = true;
+  }
+  changed_.notify_one();
+  if (gatherHere_) {
+    gatherHere_ = false;
+    work_.Run([this] { Gather(); });
+  }
+}
+
+void VideoIndexBuild::AddFolder(int row, std::string_view entry, std::vector<std::string>& names) {
+  std::stable_sort(names.begin(), names.end(), CaselessLess);
+  batch_.AddFolder(row, entry, names, fold_);
+}
+
+bool VideoIndexBuild::BatchFull() const {
+  return batch_.VideoCount() >= kBatchVideos || batch_.FolderCount() >= kBatchFolders;
+}
+
+void VideoIndexBuild::HandOver() {
+  if (batch_.FolderCount() == 0) return;
+  work_.Add([this](VideoIndex& found) { found.Append(batch_); });
+  batch_.Clear();
+}
+
+void VideoIndexBuild::Gather() {
+  // The entries whose videos came from the walk, each with how many rows of
+  // the list it stands for so.
+  std::unordered_map<std::string, int> gathered;
+  std::vector<WalkedVideos> walked;
+  for (;;) {
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return stop_ || walkEnded_ || !walked_.empty(); });
+      if (stop_) return;
+      if (walked_.empty()) break;  // the walk has ended, and all it read is here
+      walked.swap(walked_);
+    }
+    for (WalkedVideos& folder : walked) {
+      if (stop_.load()) return;
+      // What the walk read is what a listing of the entry reads only where
+      // the entry resolves to that folder.
+      const std::string read =
+          folder.home ? programFolder_ : programFolder_ + folder.entry + platform::kPathDelimiter;
+      if (!folder.plain || ResolveFolderPath(folder.entry, programFolder_ + folder.entry, config_,
+                                             home_, programFolder_) != read)
+        continue;
+      ++gathered[folder.entry];
+      AddFolder(-1, folder.entry, folder.names);
+      if (BatchFull()) HandOver();
+    }
+    walked.clear();
+    HandOver();
+  }
+  // The rest of the list: the fixed folders, and what the walk did not read.
+  for (size_t row = 0; row < entries_.size() && !stop_.load(); ++row) {
+    const std::string& entry = entries_[row];
+    if (const auto found = gathered.find(entry); found != gathered.end() && found->second > 0) {
+      --found->second;
+      continue;
+    }
+    std::vector<std::string> names = FindVideoFiles(
+        ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_),
+        extensions_);
+    AddFolder(static_cast<int>(row), entry, names);
+    if (BatchFull()) HandOver();
+  }
+  HandOver();
 }
 
 }  // namespace vistrune

@@ -1,19 +1,23 @@
 // The videos of every folder of the folder list, for finding one by name as
-// the user types: gathered folder by folder on a thread of its own after the
-// start-up walk, handed to the window's thread in batches, searched there.
+// the user types: gathered folder by folder on a thread of its own, from the
+// start-up walk's reads while it runs, handed to the window's thread in
+// batches, searched there.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "config/config.h"
+#include "library/background_work.h"
+#include "library/startup_walk.h"
 
 namespace vistrune {
 
@@ -26,8 +30,10 @@ using SearchFold = std::function<std::string(std::string_view)>;
 
 // Folders and their videos, packed: each text once, one after another, so
 // that the index costs little beyond the bytes of the names it holds.
-// Folders keep the order they were added in, a folder's videos the order of
-// its names as given.
+// A folder's videos keep the order of its names as given. The folders are
+// searched in the folder list's order: by their entries as the list sorts
+// them, those equal in that order as they were added, until SetRows gives
+// the rows of the list itself.
 class VideoIndex {
  public:
   // A found video: its folder and its place among all videos.
@@ -38,26 +44,35 @@ class VideoIndex {
 
   size_t FolderCount() const { return folderVideoEnds_.size(); }
   size_t VideoCount() const { return nameEnds_.size(); }
-  // The row of the folder list the folder was added from, and its entry.
-  int Row(size_t folder) const { return static_cast<int>(rows_[folder]); }
+  // The row of the folder list the folder stands for, and its entry; the row
+  // is -1 while it is not known.
+  int Row(size_t folder) const { return rows_[folder]; }
   std::string_view Entry(size_t folder) const { return Piece(entries_, entryEnds_, folder); }
   std::string_view Name(size_t video) const { return Piece(names_, nameEnds_, video); }
 
   // Adds a folder with its videos (names, in their order; none adds nothing).
   void AddFolder(int row, std::string_view entry, const std::vector<std::string>& names,
                  const SearchFold& fold);
-  // Adds the folders of more after this one's.
+  // Adds the folders of more after this one's, each in its place in the
+  // order.
   void Append(const VideoIndex& more);
+  // Gives each folder whose row is not known the row of entries (the folder
+  // list's entries, in its order) that holds its entry and no other folder's,
+  // the first such; then orders the folders by their rows.
+  void SetRows(const std::vector<std::string>& entries);
   void Clear();
   // Gives back the room kept for growing.
   void Compact();
 
-  // Adds to hits the videos of the folders from firstFolder on for which
-  // every one of words (already folded) occurs in the folder's entry, then
-  // a separator, then the video's name, as folded; in folder order, then in
-  // the order of the names. No words find nothing.
+  // Adds to hits the videos of the folders from firstFolder on (in the
+  // order they were added) for which every one of words (already folded)
+  // occurs in the folder's entry, then a separator, then the video's name,
+  // as folded; in the order of the folders, then in the order of the names.
+  // No words find nothing.
   void Find(const std::vector<std::string>& words, size_t firstFolder,
             std::vector<Hit>& hits) const;
+  // Merges more into hits, both in the order Find gives.
+  void MergeHits(std::vector<Hit>& hits, const std::vector<Hit>& more) const;
 
  private:
   static std::string_view Piece(const std::string& text, const std::vector<uint32_t>& ends,
@@ -71,8 +86,11 @@ class VideoIndex {
   static void AddText(std::string& text, std::vector<uint32_t>& ends, std::string& folded,
                       std::vector<uint32_t>& foldedEnds, std::string_view piece,
                       const SearchFold& fold);
+  void FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
+              std::vector<std::string_view>& rest, std::vector<Hit>& hits) const;
+  void NumberPositions();
 
-  std::vector<uint32_t> rows_;
+  std::vector<int32_t> rows_;
   std::string entries_;
   std::vector<uint32_t> entryEnds_;
   // Folded entries and names; empty for those that fold as ASCII does.
@@ -83,17 +101,25 @@ class VideoIndex {
   std::vector<uint32_t> nameEnds_;
   std::string foldedNames_;
   std::vector<uint32_t> foldedNameEnds_;
+  std::vector<uint32_t> order_;     // the folders in the order they are searched
+  std::vector<uint32_t> position_;  // of each folder in order_
 };
 
-// Gathers the videos of the folders the entries stand for, on a thread of
-// its own: each entry resolved as the lists resolve it, with the
-// configuration file as it was when the gathering began, and each folder
-// read as its listing reads it (the same extensions, not recursive, a folder
-// that cannot be read adds nothing), its names in the file list's order.
+// Gathers the videos of the folders of the folder list, on a thread of its
+// own: each entry resolved as the lists resolve it, with the configuration
+// file as it was when the gathering began, and each folder read as its
+// listing reads it (the same extensions, not recursive, a folder that cannot
+// be read adds nothing), its names in the file list's order. While the
+// start-up walk runs, the folders it read come from its own reads, where
+// they are what the listing would read; the rest are read once the list is
+// complete.
 class VideoIndexBuild {
  public:
-  // Begins with the folder list's entries, in its order; reads the
-  // configuration file (AppPath, HomeFolderName as they are now). Where no
+  // Begins with the folder list still being walked: AddWalked hands over
+  // what the walk read, EndWalk the list once it is complete. Reads the
+  // configuration file (AppPath, HomeFolderName as they are now).
+  explicit VideoIndexBuild(SearchFold fold);
+  // Begins with the folder list's entries, complete, in its order. Where no
   // thread can be had, the gathering is done here.
   VideoIndexBuild(std::vector<std::string> entries, SearchFold fold);
   // Stops a gathering still running (at its next folder) and waits for it.
@@ -101,32 +127,42 @@ class VideoIndexBuild {
   VideoIndexBuild(const VideoIndexBuild&) = delete;
   VideoIndexBuild& operator=(const VideoIndexBuild&) = delete;
 
+  // The videos of folders the walk read.
+  void AddWalked(std::vector<WalkedVideos> videos);
+  // The walk has ended; entries are the folder list's, in its order.
+  void EndWalk(std::vector<std::string> entries);
+
   // The folders gathered and not taken yet.
-  VideoIndex TakeFound();
+  VideoIndex TakeFound() { return work_.Take(); }
   // Calls ended once the gathering has ended: here and now if it already
   // has, else on the gathering's thread as it ends.
-  void WhenEnded(std::function<void()> ended);
+  void WhenEnded(std::function<void()> ended) { work_.WhenEnded(std::move(ended)); }
   // Once it has ended: waits for the thread and gives what the gathering
   // raised, if it raised.
-  std::exception_ptr Finish();
+  std::exception_ptr Finish() { return work_.Finish(); }
 
  private:
-  void Run();
+  void Gather();
+  // Adds a folder's names, sorted as the file list sorts them, to batch.
+  void AddFolder(int row, std::string_view entry, std::vector<std::string>& names);
+  bool BatchFull() const;
+  void HandOver();
 
-  std::vector<std::string> entries_;
   SearchFold fold_;
   ConfigSnapshot config_;
   std::string home_;
   std::string programFolder_;
   std::vector<std::string> extensions_;
-  std::thread thread_;
+  bool gatherHere_ = false;  // no thread could be made: EndWalk gathers
+  VideoIndex batch_;         // the gathering's own
   std::atomic<bool> stop_{false};
+  BackgroundWork<VideoIndex> work_;
   // Shared with the gathering's thread.
   std::mutex mutex_;
-  VideoIndex found_;
-  bool ended_ = false;
-  std::exception_ptr error_;
-  std::function<void()> whenEnded_;
+  std::condition_variable changed_;
+  std::vector<WalkedVideos> walked_;
+  bool walkEnded_ = false;
+  std::vector<std::string> entries_;
 };
 
 }  // namespace vistrune

@@ -7,6 +7,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "config/config.h"
@@ -213,7 +214,13 @@ void TForm1::StartWalk() {
 }
 
 void TForm1::MergeWalked() {
-  const StartupWalk::Found found = walk_->TakeFound();
+  StartupWalk::Found found = walk_->TakeFound();
+  // The videos of the folders the walk read join the find window's index;
+  // not before this window shows, which making the find window would delay.
+  walkedVideos_.insert(walkedVideos_.end(), std::make_move_iterator(found.videos.begin()),
+                       std::make_move_iterator(found.videos.end()));
+  if (isVisible() && !walkedVideos_.empty()) FindWindow()->AddWalked(std::move(walkedVideos_));
+  walkedVideos_.clear();
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
@@ -246,9 +253,9 @@ void TForm1::EndWalk() {
   Label1->adjustSize();
   unsetCursor();
   emit FolderListComplete();
-  // The videos of the complete list are gathered now, in the background;
-  // not for a window already closed, whose walk was ended early.
-  if (isVisible()) FindWindow()->BuildIndex();
+  // The rest of the videos of the complete list are gathered now, in the
+  // background; not for a window already closed, whose walk was ended early.
+  if (isVisible()) FindWindow()->EndWalk();
   if (error) std::rethrow_exception(error);
 }
 

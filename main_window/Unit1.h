@@ -154,6 +154,8 @@ class TForm1 : public QWidget {
   QTimer* walkTimer_;
   bool walking_ = false;
   int walkedListed_ = 0;
+  // The videos the walk read, kept until this window shows.
+  std::vector<vistrune::WalkedVideos> walkedVideos_;
   // Where the walked entries go among the fixed folders' display names.
   vistrune::FolderListOrder order_;
 };

@@ -139,22 +139,28 @@ TEST_F(HeldWalkTest, InComboStyleTheFoldersJoinTheComboBoxAroundTheChoice) {
   EXPECT_EQ(form.ListBox2->Item(form.ListBox2->ItemIndex()), "Movies");
 }
 
-TEST_F(HeldWalkTest, TheVideosAreGatheredOnceTheWalkHasEnded) {
-  temp.WriteFile("Movies/f105/clip.avi", "x");
+TEST_F(HeldWalkTest, FoundVideosGrowAsTheWalkReadsFolders) {
+  temp.WriteFile("Movies/anime/x/clip.avi", "x");
   WriteIniWithStyle("ListBox");
   TForm1& form = StartWalking();
   form.N5->trigger();
   ASSERT_NE(Form5, nullptr);
   QTest::keyClicks(Form5->Edit1, "avi");
-  // No folder is read for the index while the walk reads.
-  EXPECT_FALSE(Form5->Indexing());
-  EXPECT_EQ(Form5->ListBox1->model()->rowCount(), 0);
+  // The program folder's videos come once its sub-folders are reported;
+  // anime/x is read only once it is reported itself.
+  gate.Allow(21);
+  const QAbstractItemModel* results = Form5->ListBox1->model();
+  ASSERT_TRUE(WaitUntil([&] { return results->rowCount() == 1; }, "the program folder's video"));
+  EXPECT_TRUE(form.Walking());
+  EXPECT_EQ(results->data(results->index(0, 0)).toString(), "m.avi  —  Movies");
+  // A folder read later takes its place before it in the list's order.
   gate.Open();
   WaitForFolderList();
   ASSERT_TRUE(WaitUntil([] { return !Form5->Indexing(); }, "the index to be complete"));
-  const QAbstractItemModel* results = Form5->ListBox1->model();
   ASSERT_EQ(results->rowCount(), 2);
-  EXPECT_EQ(results->data(results->index(0, 0)).toString(), "clip.avi  —  f105");
+  EXPECT_EQ(results->data(results->index(0, 0)).toString(),
+            QString::fromStdString("clip.avi  —  anime" + std::string(1, platform::kPathDelimiter) +
+                                   "x"));
   EXPECT_EQ(results->data(results->index(1, 0)).toString(), "m.avi  —  Movies");
 }
 

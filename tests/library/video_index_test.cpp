@@ -14,7 +14,9 @@
 #include "library/caseless_order.h"
 #include "library/folder_paths.h"
 #include "library/shared_state.h"
+#include "library/startup_walk.h"
 #include "platform/paths.h"
+#include "support/platform_setup.h"
 #include "support/temp_dir.h"
 #include "support/wait_limit.h"
 
@@ -24,42 +26,65 @@ namespace {
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
+// The index a gathering gives once it has ended, in the list's order.
+VideoIndex Gathered(VideoIndexBuild& build, const Names& entries) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool ended = false;
+  build.WhenEnded([&] {
+    const std::lock_guard lock(mutex);
+    ended = true;
+    changed.notify_all();
+  });
+  std::unique_lock lock(mutex);
+  EXPECT_TRUE(testing::WaitUntil(
+      changed, lock, [&] { return ended; }, "the index to end"));
+  lock.unlock();
+  EXPECT_EQ(build.Finish(), nullptr);
+  VideoIndex index = build.TakeFound();
+  index.SetRows(entries);
+  return index;
+}
+
+// Both ways of gathering: every folder read afresh, and the start-up walk's
+// own reads with the rest read afterwards. A walked folder whose entry a
+// mapping sends elsewhere shows what the mapping's folder holds.
 TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
   TempDir temp;
   const std::string program = temp.MakeDir("Movies");
   const std::string fixed = temp.MakeDir("Fixed");
-  for (const char* name : {"Movies/b.AVI", "Movies/a.avi", "Movies/x.txt", "Movies/sub/c.mp4",
-                           "Movies/sub/B.wmv", "Movies/sub/a.mpeg", "Movies/sub/.h.mpg",
-                           "Fixed/z.mkv", "Fixed/deep/no.avi", "Movies/empty/x.mp3"})
+  for (const char* name :
+       {"Movies/b.AVI", "Movies/a.avi", "Movies/x.txt", "Movies/sub/c.mp4", "Movies/sub/B.wmv",
+        "Movies/sub/a.mpeg", "Movies/sub/.h.mpg", "Fixed/z.mkv", "Fixed/deep/no.avi",
+        "Movies/empty/x.mp3", "Movies/mapped/not.avi"})
     temp.WriteFile(name, "x");
   temp.MakeDir("Movies/sub/d.avi");
   temp.WriteFile("Movies/Vistrune.ini",
                  "[Style]\r\nStyle=ListBox\r\n[FixedFolder Setting]\r\ncount=1\r\n" + fixed +
                      "\r\n[Name]\r\n" + fixed + "=Fixed\r\n[Name2]\r\nFixed=" + fixed +
-                     "\r\n[Video]\r\nExtensions=.mp4 .mkv\r\n");
+                     "\r\nmapped=" + fixed + "\r\n[Video]\r\nExtensions=.mp4 .mkv\r\n");
   const std::string savedAppPath = AppPath;
-  AppPath = program + platform::kPathDelimiter;
-  HomeFolderName = "Movies";
-  const Names entries = {"empty", "Fixed", "missing", "Movies", "sub"};
-
+  StartupWalk walk(program + platform::kPathDelimiter + "vistrune");
+  HomeFolderName = walk.WaitForHome();
+  ASSERT_EQ(HomeFolderName, "Movies");
   std::mutex mutex;
   std::condition_variable changed;
-  bool ended = false;
-  VideoIndex index;
+  bool walked = false;
+  walk.WhenEnded([&] {
+    const std::lock_guard lock(mutex);
+    walked = true;
+    changed.notify_all();
+  });
   {
-    VideoIndexBuild build(entries, [](std::string_view text) { return std::string(text); });
-    build.WhenEnded([&] {
-      const std::lock_guard lock(mutex);
-      ended = true;
-      changed.notify_all();
-    });
     std::unique_lock lock(mutex);
     ASSERT_TRUE(testing::WaitUntil(
-        changed, lock, [&] { return ended; }, "the index to end"));
-    lock.unlock();
-    EXPECT_EQ(build.Finish(), nullptr);
-    index = build.TakeFound();
+        changed, lock, [&] { return walked; }, "the walk to end"));
   }
+  ASSERT_EQ(walk.Finish(), nullptr);
+  const Names entries = {"d.avi", "empty", "Fixed", "mapped", "missing", "Movies", "sub"};
+  // Gone since the walk read it: the index made from the walk's reads shows
+  // it, as it would show it until gathered afresh.
+  ASSERT_EQ(std::remove((program + testing::PlatformPath("/sub/c.mp4")).c_str()), 0);
 
   // A folder without videos, or that cannot be read, adds nothing.
   Names listed;
@@ -72,21 +97,34 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
     rows.push_back(static_cast<int>(row));
     for (const std::string& name : names) listed.push_back(entries[row] + "|" + name);
   }
-  ASSERT_EQ(rows, (std::vector<int>{1, 3, 4}));
-  Names indexed;
-  std::vector<int> indexedRows;
-  for (size_t folder = 0; folder < index.FolderCount(); ++folder)
-    indexedRows.push_back(index.Row(folder));
-  // An empty word occurs in every text.
-  std::vector<VideoIndex::Hit> all;
-  index.Find({""}, 0, all);
-  for (const VideoIndex::Hit& hit : all)
-    indexed.push_back(std::string(index.Entry(hit.folder)) + "|" +
-                      std::string(index.Name(hit.video)));
-  EXPECT_EQ(indexedRows, rows);
-  EXPECT_EQ(indexed, listed);
-  EXPECT_EQ(listed, (Names{"Fixed|z.mkv", "Movies|a.avi", "Movies|b.AVI", "sub|.h.mpg",
-                           "sub|a.mpeg", "sub|B.wmv", "sub|c.mp4", "sub|d.avi"}));
+  ASSERT_EQ(rows, (std::vector<int>{2, 3, 5, 6}));
+  EXPECT_EQ(listed, (Names{"Fixed|z.mkv", "mapped|z.mkv", "Movies|a.avi", "Movies|b.AVI",
+                           "sub|.h.mpg", "sub|a.mpeg", "sub|B.wmv", "sub|d.avi"}));
+  Names walkedListing = listed;
+  walkedListing.insert(walkedListing.end() - 1, "sub|c.mp4");
+
+  auto copy = [](std::string_view text) { return std::string(text); };
+  VideoIndexBuild afresh(entries, copy);
+  VideoIndexBuild fromWalk(copy);
+  fromWalk.AddWalked(walk.TakeFound().videos);
+  fromWalk.EndWalk(entries);
+  for (VideoIndexBuild* build : {&afresh, &fromWalk}) {
+    SCOPED_TRACE(build == &afresh ? "read afresh" : "from the walk");
+    const VideoIndex index = Gathered(*build, entries);
+    Names indexed;
+    std::vector<int> indexedRows;
+    // An empty word occurs in every text.
+    std::vector<VideoIndex::Hit> all;
+    index.Find({""}, 0, all);
+    for (const VideoIndex::Hit& hit : all) {
+      if (indexedRows.empty() || indexedRows.back() != index.Row(hit.folder))
+        indexedRows.push_back(index.Row(hit.folder));
+      indexed.push_back(std::string(index.Entry(hit.folder)) + "|" +
+                        std::string(index.Name(hit.video)));
+    }
+    EXPECT_EQ(indexedRows, rows);
+    EXPECT_EQ(indexed, build == &afresh ? listed : walkedListing);
+  }
   AppPath = savedAppPath;
   HomeFolderName.clear();
 }
