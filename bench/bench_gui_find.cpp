@@ -1,15 +1,16 @@
 // Benchmark: finding a video on a tree of 100 000 folders holding 300 000
-// videos (generated once). The folder list as the start-up walk makes it
-// (warm cache), then:
-// - the index: the time and the processor time (every thread) its
-//   gathering takes, next to the warm walk's time, and the resident memory
-//   it adds, next to the bytes of the names and entries it holds;
+// videos (generated once). The start-up walk (warm cache), without keeping
+// the videos and keeping them for the index gathered from its reads,
+// interleaved, then:
+// - the index: the processor time (every thread) the walk keeping the
+//   videos and the gathering take beyond the walk's own, next to the warm
+//   walk's time; the time to the folder list complete either way; and the
+//   resident memory the index adds, next to the bytes of the names and
+//   entries it holds;
 // - the filter for every keystroke of a few typed queries: folding the
 //   query and searching the index, without the list that shows the results;
 //   median and longest; and the same keystrokes typed into the find
 //   window, until its results are shown.
-// The index is begun once the walk has ended, so the time to the complete
-// folder list (bench_gui_startup) is the walk's alone.
 //
 //   bench_gui_find [ROOT [ROUNDS]]   (default /tmp/vistrune-bench-videos, 5 rounds)
 #include <sys/resource.h>
@@ -19,12 +20,15 @@
 #include <QLineEdit>
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_tree.h"
@@ -63,17 +67,65 @@ void WaitForEnd(Work& work) {
   changed.wait(lock, [&] { return ended; });
 }
 
-// The folder list's entries, in its order, as the program's walk of root
-// gives them.
-std::vector<std::string> WalkedEntries(const std::string& root) {
-  StartupWalk walk(root + "/vistrune");
+// One start-up walk of root, its entries taken in batches every tenth of a
+// second as the window takes them and, where videos are kept, handed to
+// the gathering of the index as the window hands them.
+struct WalkRun {
+  double walked = 0;   // seconds to the walk's end: the folder list complete
+  double indexed = 0;  // seconds to the index complete
+  double processor = 0;
+  std::vector<std::string> entries;  // in the list's order
+  VideoIndex index;
+};
+
+WalkRun Walk(const std::string& root, bool keepVideos) {
+  WalkRun run;
+  const double cpu = ProcessorSeconds();
+  const long long start = Now();
+  StartupWalk walk(root + "/vistrune", keepVideos);
   HomeFolderName = walk.WaitForHome();
-  WaitForEnd(walk);
+  std::unique_ptr<VideoIndexBuild> build;
+  if (keepVideos) build = std::make_unique<VideoIndexBuild>(SearchKey);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool ended = false;
+  long long endedAt = 0;
+  walk.WhenEnded([&] {
+    const std::lock_guard lock(mutex);
+    ended = true;
+    endedAt = Now();
+    changed.notify_all();
+  });
+  std::vector<std::string_view> entries;
+  std::vector<StartupWalk::Found> kept;
+  auto take = [&] {
+    StartupWalk::Found found = walk.TakeFound();
+    if (build) build->AddWalked(std::move(found.videos));
+    kept.push_back(std::move(found));
+  };
+  for (bool done = false; !done;) {
+    take();
+    std::unique_lock lock(mutex);
+    done = changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return ended; });
+  }
   if (walk.Finish()) Die("walk");
-  const StartupWalk::Found found = walk.TakeFound();
-  std::vector<std::string_view> entries = found.Entries();
+  take();
+  for (const StartupWalk::Found& found : kept)
+    for (const std::string_view entry : found.Entries()) entries.push_back(entry);
   SortCaseless(entries);
-  return std::vector<std::string>(entries.begin(), entries.end());
+  run.entries.assign(entries.begin(), entries.end());
+  run.walked = static_cast<double>(endedAt - start) / 1e9;
+  if (build) {
+    build->EndWalk(run.entries);
+    WaitForEnd(*build);
+    if (build->Finish()) Die("index");
+    run.index = build->TakeFound();
+    run.index.SetRows(run.entries);
+    run.index.Compact();
+    run.indexed = static_cast<double>(Now() - start) / 1e9;
+  }
+  run.processor = ProcessorSeconds() - cpu;
+  return run;
 }
 
 }  // namespace
@@ -83,56 +135,48 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   if (!TreeIsComplete(root, kVideoMarkerText)) GenerateVideoTree(root);
 
-  // The first walk warms the cache.
-  std::vector<std::string> entries = WalkedEntries(root);
-  std::vector<double> walks;
-  for (int round = 0; round < rounds; ++round)
-    walks.push_back(Seconds([&] { entries = WalkedEntries(root); }));
-  const double walk = Median(walks);
-  std::printf("folders %zu, warm walk median %.3f s\n", entries.size(), walk);
-
+  // The first walk warms the cache. Then the walk without the videos and
+  // the walk keeping them with the index gathered from it, interleaved.
+  Walk(root, false);
+  std::vector<double> walks, walksKeeping, indexed, cpuWalk, cpuKeeping;
   VideoIndex index;
-  std::vector<double> times, processor;
   long added = 0;
+  size_t folders = 0;
   for (int round = 0; round < rounds; ++round) {
+    platform::ReturnFreeMemory();
+    const WalkRun plain = Walk(root, false);
+    walks.push_back(plain.walked);
+    cpuWalk.push_back(plain.processor);
+    folders = plain.entries.size();
     index.Clear();
     platform::ReturnFreeMemory();
     const long before = ResidentKilobytes();
-    const double cpu = ProcessorSeconds();
-    times.push_back(Seconds([&] {
-      VideoIndexBuild build(entries, SearchKey);
-      WaitForEnd(build);
-      if (build.Finish()) Die("index");
-      index = build.TakeFound();
-    }));
-    index.Compact();
+    WalkRun keeping = Walk(root, true);
+    walksKeeping.push_back(keeping.walked);
+    indexed.push_back(keeping.indexed);
+    cpuKeeping.push_back(keeping.processor);
+    index = std::move(keeping.index);
+    keeping = WalkRun();
     platform::ReturnFreeMemory();
-    processor.push_back(ProcessorSeconds() - cpu);
     // Measured when the index is first made: later rounds reuse the memory
     // the one before gave back.
     if (round == 0) added = ResidentKilobytes() - before;
   }
-  // The same gathering with a fold that copies: what reading the folders
-  // costs apart from folding their names.
-  const double readingCpu = ProcessorSeconds();
-  {
-    VideoIndexBuild build(entries, [](std::string_view text) { return std::string(text); });
-    WaitForEnd(build);
-    build.Finish();
-  }
-  const double reading = ProcessorSeconds() - readingCpu;
+  const double walk = Median(walks);
+  std::printf("folders %zu, warm walk median %.3f s (processor %.3f s)\n", folders, walk,
+              Median(cpuWalk));
+  std::printf(
+      "walk keeping the videos: list complete median %.3f s = %.2fx the walk; index complete "
+      "%.3f s\n",
+      Median(walksKeeping), Median(walksKeeping) / walk, Median(indexed));
+  const double extra = Median(cpuKeeping) - Median(cpuWalk);
+  std::printf(
+      "index: %zu videos in %zu folders, extra processor %.3f s = %.2fx the walk (target 0.3x)\n",
+      index.VideoCount(), index.FolderCount(), extra, extra / walk);
   size_t nameBytes = 0;
   for (size_t folder = 0; folder < index.FolderCount(); ++folder)
     nameBytes += index.Entry(folder).size();
   for (size_t video = 0; video < index.VideoCount(); ++video) nameBytes += index.Name(video).size();
-  std::printf(
-      "index: %zu videos in %zu folders, median %.3f s, processor %.3f s = %.2fx the walk "
-      "(target 0.3x)\n",
-      index.VideoCount(), index.FolderCount(), Median(times), Median(processor),
-      Median(processor) / walk);
-  std::printf(
-      "  of which reading the folders, without folding: processor %.3f s = %.2fx the walk\n",
-      reading, reading / walk);
   std::printf(
       "index memory: %.1f MB resident added for %.1f MB of names and entries = %.2fx "
       "(target 2x)\n",
@@ -173,12 +217,13 @@ int main(int argc, char** argv) {
   char name[] = "bench_gui_find";
   char* qtArgv[] = {name, nullptr};
   QApplication app(qtArgc, qtArgv);
+  const std::vector<std::string> entries = Walk(root, false).entries;
   TForm5 window([&entries] { return entries; }, [](int, const std::string&, const std::string&) {});
   window.show();
-  QEventLoop indexed;
-  QObject::connect(&window, &TForm5::IndexComplete, &indexed, &QEventLoop::quit);
+  QEventLoop indexLoop;
+  QObject::connect(&window, &TForm5::IndexComplete, &indexLoop, &QEventLoop::quit);
   window.BuildIndex();
-  indexed.exec();
+  indexLoop.exec();
   std::vector<double> shown;
   for (int round = 0; round < rounds; ++round) {
     for (const char* query : queries) {

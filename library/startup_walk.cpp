@@ -25,7 +25,7 @@ std::string_view EntryOf(std::string_view name, std::string& joined, bool& plain
 
 }  // namespace
 
-StartupWalk::StartupWalk(const std::string& executablePath) {
+StartupWalk::StartupWalk(const std::string& executablePath, bool keepVideos) {
   AppPath = FolderOf(executablePath);
   windowsDirectory_ = WindowsDirectory();
   SearchDir1.BaseDir = AppPath;
@@ -36,7 +36,8 @@ StartupWalk::StartupWalk(const std::string& executablePath) {
     SearchDir1Find(Sender, Name, Data, IgnoreSubDir, Continue);
   };
   // The videos of each folder come from the read that finds its sub-folders.
-  SearchDir1.KeepEntry = [this](std::string_view name) { return IsVideoName(name, extensions_); };
+  if (keepVideos)
+    SearchDir1.KeepEntry = [this](std::string_view name) { return IsVideoName(name, extensions_); };
   SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder,
                               std::vector<std::string>& Names) {
     SearchDir1Files(Sender, Folder, Names);

@@ -37,8 +37,10 @@ struct WalkedVideos {
 class StartupWalk {
  public:
   // Sets AppPath, the folder of executablePath, and begins walking it on a
-  // thread of its own; where no thread can be had, WaitForHome walks.
-  explicit StartupWalk(const std::string& executablePath);
+  // thread of its own; where no thread can be had, WaitForHome walks. The
+  // walk keeps each folder's videos unless told not to (to measure what
+  // keeping them costs).
+  explicit StartupWalk(const std::string& executablePath, bool keepVideos = true);
   // Stops a walk still running (at its next folder) and waits for it.
   ~StartupWalk();
   StartupWalk(const StartupWalk&) = delete;

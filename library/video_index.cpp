@@ -10,6 +10,7 @@
 #include "library/folder_paths.h"
 #include "library/shared_state.h"
 #include "platform/paths.h"
+#include "platform/threads.h"
 
 namespace vistrune {
 
@@ -252,9 +253,12 @@ void VideoIndexBuild::HandOver() {
 }
 
 void VideoIndexBuild::Gather() {
-  // The entries whose videos came from the walk, each with how many rows of
-  // the list it stands for so.
-  std::unordered_map<std::string, int> gathered;
+  // The gathering gives way to the walk and to the window.
+  platform::RunThisThreadInTheBackground();
+  // The entries whose videos came from the walk, one after another, and
+  // where each ends. No two are the same: the walk reads each folder once.
+  std::string gatheredText;
+  std::vector<size_t> gatheredEnds;
   std::vector<WalkedVideos> walked;
   for (;;) {
     {
@@ -273,7 +277,8 @@ void VideoIndexBuild::Gather() {
       if (!folder.plain || ResolveFolderPath(folder.entry, programFolder_ + folder.entry, config_,
                                              home_, programFolder_) != read)
         continue;
-      ++gathered[folder.entry];
+      gatheredText += folder.entry;
+      gatheredEnds.push_back(gatheredText.size());
       AddFolder(-1, folder.entry, folder.names);
       if (BatchFull()) HandOver();
     }
@@ -281,10 +286,19 @@ void VideoIndexBuild::Gather() {
     HandOver();
   }
   // The rest of the list: the fixed folders, and what the walk did not read.
+  // Each entry gathered stands for one row; a second row of the same entry
+  // (a fixed folder's name) is read.
+  std::vector<std::string_view> gathered;
+  gathered.reserve(gatheredEnds.size());
+  for (size_t i = 0, begin = 0; i < gatheredEnds.size(); begin = gatheredEnds[i++])
+    gathered.push_back(std::string_view(gatheredText).substr(begin, gatheredEnds[i] - begin));
+  std::sort(gathered.begin(), gathered.end());
+  std::vector<bool> taken(gathered.size());
   for (size_t row = 0; row < entries_.size() && !stop_.load(); ++row) {
     const std::string& entry = entries_[row];
-    if (const auto found = gathered.find(entry); found != gathered.end() && found->second > 0) {
-      --found->second;
+    const auto found = std::lower_bound(gathered.begin(), gathered.end(), entry);
+    if (found != gathered.end() && *found == entry && !taken[found - gathered.begin()]) {
+      taken[found - gathered.begin()] = true;
       continue;
     }
     std::vector<std::string> names = FindVideoFiles(
