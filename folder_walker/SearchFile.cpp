@@ -232,13 +232,12 @@ void ReadEntry(platform::DirReader& reader, bool namesOnly, ListedEntry& entry) 
 // that keep accepts.
 using EntryFilter = std::function<bool(std::string_view)>;
 
-// The reader's current entry joins files where the walk keeps entries and
-// keep accepts it ("." and ".." never).
-void KeepFile(const platform::DirReader& reader, const EntryFilter& keep,
-              std::vector<std::string>& files) {
+// The reader's current entry joins files, followed by a NUL, where the walk
+// keeps entries and keep accepts it ("." and ".." never).
+void KeepFile(const platform::DirReader& reader, const EntryFilter& keep, std::string& files) {
   if (!keep) return;
   const std::string_view name(reader.Name(), reader.NameLength());
-  if (name != "." && name != ".." && keep(name)) files.emplace_back(name);
+  if (name != "." && name != ".." && keep(name)) files.append(name).push_back('\0');
 }
 
 // A folder to read: its path and the folder it is in, where that is kept
@@ -352,8 +351,8 @@ class FolderReadAhead {
   // reads with reader the next folder no reader thread has begun, or waits
   // when there is none. The slot keeps no listing: only the folders in
   // flight hold memory for theirs, however many slots the ring has.
-  bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries,
-            std::vector<std::string>& files, std::shared_ptr<platform::OpenFolder>& kept) {
+  bool Take(platform::DirReader& reader, std::vector<ListedEntry>& entries, std::string& files,
+            std::shared_ptr<platform::OpenFolder>& kept) {
     Slot& slot = slots_[taken_ % slots_.size()];
     while (!slot.done.load(std::memory_order_acquire)) {
       std::unique_lock lock(mutex_);
@@ -389,7 +388,7 @@ class FolderReadAhead {
     FolderToRead toRead;
     bool opened = false;
     std::vector<ListedEntry> entries;
-    std::vector<std::string> files;              // the other entries kept
+    std::string files;                           // the other entries kept
     std::shared_ptr<platform::OpenFolder> kept;  // the folder, for its sub-folders
     std::exception_ptr error;                    // what reading raised (memory ran out)
     std::atomic<bool> done{false};
@@ -576,7 +575,7 @@ bool TSearchDir::Search() {
   // The entries kept beside the sub-folders, and who is given them.
   const TSearchFilesEvent onFiles = KeepEntry ? OnFiles : nullptr;
   const EntryFilter keepEntry = onFiles ? KeepEntry : nullptr;
-  std::vector<std::string> files;
+  std::string files;
   std::vector<FolderNode> nodes;
   nodes.push_back({startDetails.identity, kNoParent, 0});
   // Closed on every way out; a stopped walk leaves its queue's paths only.

@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vistrune {
 
@@ -47,9 +46,11 @@ using TSearchDirEvent =
                        bool& IgnoreSubDir, bool& Continue)>;
 
 // The other entries of a folder the walk read (see TSearchDir::KeepEntry):
-// Folder ends in the separator; Names may be taken.
-using TSearchFilesEvent = std::function<void(TSearchDir* Sender, const std::string& Folder,
-                                             std::vector<std::string>& Names)>;
+// Folder ends in the separator; Names holds each name followed by a NUL
+// byte (no name holds one), which costs one allocation for all of them, and
+// may be taken.
+using TSearchFilesEvent =
+    std::function<void(TSearchDir* Sender, const std::string& Folder, std::string& Names)>;
 
 // How many threads may read folders ahead by default: 64. Reading waits on
 // the disk far more than it computes, and a disk serves many requests at

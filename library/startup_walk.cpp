@@ -38,8 +38,7 @@ StartupWalk::StartupWalk(const std::string& executablePath, bool keepVideos) {
   // The videos of each folder come from the read that finds its sub-folders.
   if (keepVideos)
     SearchDir1.KeepEntry = [this](std::string_view name) { return IsVideoName(name, extensions_); };
-  SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder,
-                              std::vector<std::string>& Names) {
+  SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder, std::string& Names) {
     SearchDir1Files(Sender, Folder, Names);
   };
   walkHere_ = !work_.Begin([this] { Walk(); });
@@ -91,8 +90,7 @@ void StartupWalk::SearchDir1Find(TSearchDir*, const std::string& Name, const TSe
   if (first) firstReport_.notify_one();
 }
 
-void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder,
-                                  std::vector<std::string>& Names) {
+void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder, std::string& Names) {
   WalkedVideos videos;
   videos.home = Folder == AppPath;
   if (videos.home) {

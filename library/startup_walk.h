@@ -31,7 +31,8 @@ struct WalkedVideos {
   // those a listing of the entry shows.
   bool home = false;
   bool plain = false;
-  std::vector<std::string> names;  // in the platform's order
+  // The names, in the platform's order, each followed by a NUL byte.
+  std::string names;
 };
 
 class StartupWalk {
@@ -85,8 +86,7 @@ class StartupWalk {
   void SearchDir1Find(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                       bool& IgnoreSubDir, bool& Continue);
   // The videos of each folder the walk read, on the walk's thread.
-  void SearchDir1Files(TSearchDir* Sender, const std::string& Folder,
-                       std::vector<std::string>& Names);
+  void SearchDir1Files(TSearchDir* Sender, const std::string& Folder, std::string& Names);
   void Walk();
 
   std::string windowsDirectory_;

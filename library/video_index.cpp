@@ -44,13 +44,13 @@ void VideoIndex::AddText(std::string& text, std::vector<uint32_t>& ends, std::st
   foldedEnds.push_back(static_cast<uint32_t>(folded.size()));
 }
 
-void VideoIndex::AddFolder(int row, std::string_view entry, const std::vector<std::string>& names,
-                           const SearchFold& fold) {
+void VideoIndex::AddFolder(int row, std::string_view entry,
+                           const std::vector<std::string_view>& names, const SearchFold& fold) {
   if (names.empty()) return;
   const auto folder = static_cast<uint32_t>(FolderCount());
   rows_.push_back(row);
   AddText(entries_, entryEnds_, foldedEntries_, foldedEntryEnds_, entry, fold);
-  for (const std::string& name : names)
+  for (const std::string_view name : names)
     AddText(names_, nameEnds_, foldedNames_, foldedNameEnds_, name, fold);
   folderVideoEnds_.push_back(static_cast<uint32_t>(nameEnds_.size()));
   // After the folders equal to it in the order: those were added before.
@@ -237,7 +237,8 @@ void VideoIndexBuild::EndWalk(std::vector<std::string> entries) {
   }
 }
 
-void VideoIndexBuild::AddFolder(int row, std::string_view entry, std::vector<std::string>& names) {
+void VideoIndexBuild::AddFolder(int row, std::string_view entry,
+                                std::vector<std::string_view>& names) {
   std::stable_sort(names.begin(), names.end(), CaselessLess);
   batch_.AddFolder(row, entry, names, fold_);
 }
@@ -279,7 +280,12 @@ void VideoIndexBuild::Gather() {
         continue;
       gatheredText += folder.entry;
       gatheredEnds.push_back(gatheredText.size());
-      AddFolder(-1, folder.entry, folder.names);
+      names_.clear();
+      for (size_t begin = 0, end; begin < folder.names.size(); begin = end + 1) {
+        end = folder.names.find('\0', begin);
+        names_.push_back(std::string_view(folder.names).substr(begin, end - begin));
+      }
+      AddFolder(-1, folder.entry, names_);
       if (BatchFull()) HandOver();
     }
     walked.clear();
@@ -301,10 +307,11 @@ void VideoIndexBuild::Gather() {
       taken[found - gathered.begin()] = true;
       continue;
     }
-    std::vector<std::string> names = FindVideoFiles(
+    const std::vector<std::string> names = FindVideoFiles(
         ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_),
         extensions_);
-    AddFolder(static_cast<int>(row), entry, names);
+    names_.assign(names.begin(), names.end());
+    AddFolder(static_cast<int>(row), entry, names_);
     if (BatchFull()) HandOver();
   }
   HandOver();

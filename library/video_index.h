@@ -51,7 +51,7 @@ class VideoIndex {
   std::string_view Name(size_t video) const { return Piece(names_, nameEnds_, video); }
 
   // Adds a folder with its videos (names, in their order; none adds nothing).
-  void AddFolder(int row, std::string_view entry, const std::vector<std::string>& names,
+  void AddFolder(int row, std::string_view entry, const std::vector<std::string_view>& names,
                  const SearchFold& fold);
   // Adds the folders of more after this one's, each in its place in the
   // order.
@@ -144,7 +144,7 @@ class VideoIndexBuild {
  private:
   void Gather();
   // Adds a folder's names, sorted as the file list sorts them, to batch.
-  void AddFolder(int row, std::string_view entry, std::vector<std::string>& names);
+  void AddFolder(int row, std::string_view entry, std::vector<std::string_view>& names);
   bool BatchFull() const;
   void HandOver();
 
@@ -153,8 +153,9 @@ class VideoIndexBuild {
   std::string home_;
   std::string programFolder_;
   std::vector<std::string> extensions_;
-  bool gatherHere_ = false;  // no thread could be made: EndWalk gathers
-  VideoIndex batch_;         // the gathering's own
+  bool gatherHere_ = false;              // no thread could be made: EndWalk gathers
+  VideoIndex batch_;                     // the gathering's own
+  std::vector<std::string_view> names_;  // the gathering's own, from folder to folder
   std::atomic<bool> stop_{false};
   BackgroundWork<VideoIndex> work_;
   // Shared with the gathering's thread.

@@ -100,11 +100,8 @@ std::string Walk(const std::string& base, unsigned threads, const Behaviour& beh
   walker.NamesOnly = namesOnly;
   if (namesOnly) {
     walker.KeepEntry = [](std::string_view name) { return name.ends_with(".avi"); };
-    walker.OnFiles = [&out](TSearchDir*, const std::string& Folder,
-                            std::vector<std::string>& Names) {
-      out << '+' << Folder;
-      for (const std::string& name : Names) out << ' ' << name;
-      out << '\n';
+    walker.OnFiles = [&out](TSearchDir*, const std::string& Folder, std::string& Names) {
+      out << '+' << Folder << ' ' << Names << '\n';
     };
   }
   int n = 0;
