@@ -1,6 +1,7 @@
 #include "library/folder_list.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "config/schema.h"
 #include "library/caseless_order.h"
@@ -46,6 +47,33 @@ std::vector<std::pair<int, std::string_view>> FolderListOrder::PlaceWalked(
     rows.emplace_back(
         static_cast<int>((after - items.begin()) - (equalFixed.second - equalFixed.first)), entry);
   }
+  return rows;
+}
+
+void FolderLibrary::AddFixed(std::vector<std::string> names) {
+  for (const std::string& name : names) order_.AddFixed(name);
+  const auto middle = static_cast<ptrdiff_t>(entries_.size());
+  std::move(names.begin(), names.end(), std::back_inserter(entries_));
+  std::stable_sort(entries_.begin() + middle, entries_.end(), CaselessLess);
+  std::inplace_merge(entries_.begin(), entries_.begin() + middle, entries_.end(), CaselessLess);
+}
+
+std::vector<int> FolderLibrary::AddWalked(std::vector<std::string_view>& batch) {
+  const std::vector<std::pair<int, std::string_view>> places = order_.PlaceWalked(entries_, batch);
+  std::vector<int> rows;
+  rows.reserve(places.size());
+  std::vector<std::string> merged;
+  merged.reserve(entries_.size() + places.size());
+  auto next = places.begin();
+  for (size_t row = 0; row <= entries_.size(); ++row) {
+    for (; next != places.end() && static_cast<size_t>(next->first) <= row; ++next) {
+      merged.emplace_back(next->second);
+      rows.push_back(next->first);
+    }
+    if (row == entries_.size()) break;
+    merged.push_back(std::move(entries_[row]));
+  }
+  entries_ = std::move(merged);
   return rows;
 }
 

@@ -99,6 +99,8 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
   // files in order.
   ListBox2->SetSorted(true);
   ListBox1->SetSorted(true);
+  // The folder list shows the folders the window keeps.
+  ListBox2->ShowOwned(library_.Entries());
 
   // The combo box holds the same byte strings as the list box, unsorted.
   ComboBox1->SetText(kPrompt);
@@ -119,6 +121,9 @@ TForm1::TForm1(std::unique_ptr<StartupWalk> walk, QWidget* parent)
 TForm1::~TForm1() {
   // The walk ends (and may tell this window so) while the window still is.
   walk_.reset();
+  // The lists, which go with the window, show the folders no longer.
+  ListBox2->Clear();
+  ComboBox1->SetItems({});
 }
 
 void TForm1::ConnectHandlers() {
@@ -171,16 +176,18 @@ void TForm1::FormCreate() {
   FixedFolderCount = config.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0);
 
   if (ConfigFileExists()) {
-    ListBox2->BeginUpdate();
+    // The names read before a line that is missing are listed still.
+    std::vector<std::string> names;
+    auto list = [&] { ListBox2->ChangeOwned([&] { library_.AddFixed(std::move(names)); }); };
     try {
       LoadFixedFolders(
           config, FixedFolderCount,
-          [this](const std::string&, const std::string& name) { AddFixedFolder(name); });
+          [&names](const std::string&, const std::string& name) { names.push_back(name); });
     } catch (...) {
-      ListBox2->EndUpdate();
+      list();
       throw;
     }
-    ListBox2->EndUpdate();
+    list();
     if (config.Lines().Get(schema::kStyleLine) != schema::StyleLine(schema::kListBoxStyle))
       SwitchToComboStyle();
   }
@@ -195,11 +202,6 @@ void TForm1::FormCreate() {
   const int extent = 2 * ListBox1->contentsRect().width();
   ListBox1->SetHorizontalExtent(extent);
   ListBox2->SetHorizontalExtent(extent);
-}
-
-void TForm1::AddFixedFolder(const std::string& displayName) {
-  ListBox2->Add(displayName);
-  order_.AddFixed(displayName);
 }
 
 void TForm1::StartWalk() {
@@ -224,14 +226,12 @@ void TForm1::MergeWalked() {
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
-  // The list that holds the folders now, in either style, is sorted.
-  const bool listStyle = InListStyle();
-  const auto rows =
-      order_.PlaceWalked(listStyle ? ListBox2->Items() : ComboBox1->Model().Items(), batch);
-  if (listStyle) {
-    ListBox2->InsertMany(rows);
+  // The list that holds the folders now, in either style, shows them.
+  const auto insert = [&] { return library_.AddWalked(batch); };
+  if (InListStyle()) {
+    ListBox2->InsertOwned(insert);
   } else {
-    ComboBox1->Model().InsertMany(rows);
+    ComboBox1->Model().InsertOwned(insert);
   }
   if (walking_) ShowWalkProgress();
 }
@@ -461,7 +461,7 @@ void TForm1::SwitchToComboStyle() {
   // chosen in the combo box; with none chosen the combo box shows the prompt.
   const int selected = ListBox2->ItemIndex();
   const int match = selected < 0 ? -1 : ListBox2->IndexOfCaseless(ListBox2->Item(selected));
-  ComboBox1->SetItems(ListBox2->Items());
+  ComboBox1->ShowAs(ListBox2->Model());
   ComboBox1->SetText(kPrompt);
   if (match >= 0) ComboBox1->SetItemIndex(match);
   ListBox2->Clear();
@@ -481,9 +481,8 @@ void TForm1::SwitchToListStyle() {
   Label1->setEnabled(true);
   Button3->setText(QStringLiteral(">"));
 
-  ListBox2->Clear();
-  const std::vector<std::string>& items = ComboBox1->Items();
-  ListBox2->AddMany(items);
+  ListBox2->ShowAs(ComboBox1->Model());
+  const std::vector<std::string>& items = ListBox2->Items();
   if (ComboBox1->Text() != kPrompt) {
     // With the user's own typing in the box no item is chosen, and the
     // empty text is looked for.
@@ -494,4 +493,6 @@ void TForm1::SwitchToListStyle() {
     });
     if (found != items.end()) ListBox2->SetItemIndex(static_cast<int>(found - items.begin()));
   }
+  // The folders move over in one piece: the combo box, hidden, holds none.
+  ComboBox1->SetItems({});
 }

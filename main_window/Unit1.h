@@ -140,7 +140,6 @@ class TForm1 : public QWidget {
   void EndWalk();
   void StopWalk();
   void ShowWalkProgress();
-  void AddFixedFolder(const std::string& displayName);
   // The find window, made the first time it is needed.
   TForm5* FindWindow();
   // The entries of whichever list holds the folders, in its order.
@@ -156,8 +155,9 @@ class TForm1 : public QWidget {
   int walkedListed_ = 0;
   // The videos the walk read, kept until this window shows.
   std::vector<vistrune::WalkedVideos> walkedVideos_;
-  // Where the walked entries go among the fixed folders' display names.
-  vistrune::FolderListOrder order_;
+  // The folders the lists show: the program folder, the walked folders and
+  // the fixed folders, in the list's order.
+  vistrune::FolderLibrary library_;
 };
 
 extern TForm1* Form1;

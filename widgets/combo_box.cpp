@@ -44,6 +44,11 @@ void TComboBox::SetItems(std::vector<std::string> items) {
   model_->SetItems(std::move(items));
 }
 
+void TComboBox::ShowAs(const ByteStringListModel& other) {
+  const QSignalBlocker block(this);
+  model_->ShowAs(other);
+}
+
 void TComboBox::SetItemIndex(int index) {
   const QSignalBlocker blockCombo(this);
   const QSignalBlocker blockEdit(lineEdit());

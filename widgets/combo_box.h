@@ -21,9 +21,12 @@ class TComboBox : public QComboBox {
   explicit TComboBox(QWidget* parent = nullptr);
 
   const std::vector<std::string>& Items() const { return model_->Items(); }
-  // The items' model, for changes in bulk that keep the chosen item.
+  // The items' model, for the changes of items an owner keeps, which keep
+  // the chosen item (see ByteStringListModel).
   ByteStringListModel& Model() { return *model_; }
   void SetItems(std::vector<std::string> items);
+  // Shows what other shows, as SetItems does.
+  void ShowAs(const ByteStringListModel& other);
 
   // The chosen item's position, or -1 (also while the user's own typing is
   // in the field).

@@ -11,64 +11,99 @@
 namespace vistrune {
 
 QModelIndex ByteStringListModel::index(int row, int column, const QModelIndex& parent) const {
-  const bool inside = row >= 0 && static_cast<size_t>(row) < items_.size() && column == 0;
+  const bool inside = row >= 0 && static_cast<size_t>(row) < items_->size() && column == 0;
   return inside && !parent.isValid() ? createIndex(row, column) : QModelIndex();
 }
 
 int ByteStringListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(items_.size());
+  return parent.isValid() ? 0 : static_cast<int>(items_->size());
 }
 
 QVariant ByteStringListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole)
-    return DisplayText(items_[static_cast<size_t>(index.row())]);
+    return DisplayText((*items_)[static_cast<size_t>(index.row())]);
   return {};
 }
 
 void ByteStringListModel::SetItems(std::vector<std::string> items) {
   beginResetModel();
-  items_ = std::move(items);
+  own_ = std::move(items);
+  items_ = &own_;
   endResetModel();
 }
 
+void ByteStringListModel::KeepOwn() {
+  if (items_ == &own_) return;
+  own_ = *items_;
+  items_ = &own_;
+}
+
 void ByteStringListModel::Insert(int row, const std::string& item) {
+  KeepOwn();
   beginInsertRows(QModelIndex(), row, row);
-  items_.insert(items_.begin() + row, item);
+  own_.insert(own_.begin() + row, item);
   endInsertRows();
 }
 
-void ByteStringListModel::InsertMany(
-    const std::vector<std::pair<int, std::string_view>>& rowsAndItems) {
-  if (rowsAndItems.empty()) return;
-  // One merge, not an insertion per item: a hundred thousand rows take a
-  // batch of thousands in linear time. The rows that existed keep their
-  // identity through the persistent indexes (selection, current item).
-  emit layoutAboutToBeChanged();
-  std::vector<std::string> merged;
-  merged.reserve(items_.size() + rowsAndItems.size());
-  std::vector<int> newRow(items_.size());
-  auto next = rowsAndItems.begin();
-  for (size_t row = 0; row <= items_.size(); ++row) {
-    for (; next != rowsAndItems.end() && static_cast<size_t>(next->first) <= row; ++next)
-      merged.emplace_back(next->second);
-    if (row == items_.size()) break;
-    newRow[row] = static_cast<int>(merged.size());
-    merged.push_back(std::move(items_[row]));
-  }
-  items_ = std::move(merged);
-  const QModelIndexList before = persistentIndexList();
-  QModelIndexList after;
-  after.reserve(before.size());
-  for (const QModelIndex& index : before) after.append(this->index(newRow[index.row()]));
-  changePersistentIndexList(before, after);
-  emit layoutChanged();
+void ByteStringListModel::Remove(int row) {
+  KeepOwn();
+  beginRemoveRows(QModelIndex(), row, row);
+  own_.erase(own_.begin() + row);
+  endRemoveRows();
 }
 
-void ByteStringListModel::Remove(int row) {
-  beginRemoveRows(QModelIndex(), row, row);
-  items_.erase(items_.begin() + row);
-  endRemoveRows();
+void ByteStringListModel::ShowOwned(const std::vector<std::string>& owned) {
+  beginResetModel();
+  own_ = {};
+  items_ = &owned;
+  endResetModel();
+}
+
+void ByteStringListModel::ShowAs(const ByteStringListModel& other) {
+  if (other.items_ == &other.own_) {
+    SetItems(other.own_);
+  } else {
+    ShowOwned(*other.items_);
+  }
+}
+
+void ByteStringListModel::ChangeOwned(const std::function<void()>& change) {
+  beginResetModel();
+  try {
+    change();
+  } catch (...) {
+    endResetModel();
+    throw;
+  }
+  endResetModel();
+}
+
+void ByteStringListModel::InsertOwned(const std::function<std::vector<int>()>& insert) {
+  // One change, not an insertion per item: a hundred thousand rows take a
+  // batch of thousands in linear time. The rows that existed keep their
+  // identity through the persistent indexes (selection, current item): a
+  // row moves down by the items inserted before it or at it.
+  emit layoutAboutToBeChanged();
+  const QModelIndexList before = persistentIndexList();
+  std::vector<int> oldRows;
+  oldRows.reserve(static_cast<size_t>(before.size()));
+  for (const QModelIndex& index : before) oldRows.push_back(index.row());
+  std::vector<int> rows;
+  try {
+    rows = insert();
+  } catch (...) {
+    emit layoutChanged();
+    throw;
+  }
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const int row : oldRows) {
+    const auto moved = std::upper_bound(rows.begin(), rows.end(), row) - rows.begin();
+    after.append(index(row + static_cast<int>(moved)));
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged();
 }
 
 namespace {
@@ -182,9 +217,24 @@ void TListBox::AddMany(std::vector<std::string> items) {
   model_.SetItems(std::move(all));
 }
 
-void TListBox::InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems) {
+void TListBox::ShowOwned(const std::vector<std::string>& owned) {
   ProgramChange change(programChange_);
-  model_.InsertMany(rowsAndItems);
+  model_.ShowOwned(owned);
+}
+
+void TListBox::ShowAs(const ByteStringListModel& other) {
+  ProgramChange change(programChange_);
+  model_.ShowAs(other);
+}
+
+void TListBox::ChangeOwned(const std::function<void()>& changeItems) {
+  ProgramChange change(programChange_);
+  model_.ChangeOwned(changeItems);
+}
+
+void TListBox::InsertOwned(const std::function<std::vector<int>()>& insert) {
+  ProgramChange change(programChange_);
+  model_.InsertOwned(insert);
 }
 
 void TListBox::Delete(int index) {

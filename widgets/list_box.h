@@ -10,9 +10,8 @@
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QString>
+#include <functional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "library/caseless_order.h"
@@ -37,17 +36,31 @@ class ByteStringListModel : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  const std::vector<std::string>& Items() const { return items_; }
+  const std::vector<std::string>& Items() const { return *items_; }
   void SetItems(std::vector<std::string> items);
   void Insert(int row, const std::string& item);
-  // Inserts each item before the row it names, a row of the items as they
-  // are (ascending; items naming the same row keep their order), in one
-  // change that keeps the selection and the current item on the same items.
-  void InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems);
   void Remove(int row);
 
+  // Shows items that their owner keeps, and changes only through
+  // ChangeOwned and InsertOwned; the model's own are dropped. Any change
+  // made here (SetItems, Insert, Remove) first makes the model keep a copy
+  // of its own again.
+  void ShowOwned(const std::vector<std::string>& owned);
+  // Shows what other shows: its owner's items, or a copy of its own.
+  void ShowAs(const ByteStringListModel& other);
+  // The owner changes the items shown, wholly, with change.
+  void ChangeOwned(const std::function<void()>& change);
+  // The owner inserts items with insert, which gives the rows before which
+  // they went (ascending, rows of the items as they were), in one change
+  // that keeps the selection and the current item on the same items.
+  void InsertOwned(const std::function<std::vector<int>()>& insert);
+
  private:
-  std::vector<std::string> items_;
+  // The items shown become the model's own.
+  void KeepOwn();
+
+  std::vector<std::string> own_;
+  const std::vector<std::string>* items_ = &own_;
 };
 
 // text as a list shows it: decoded, with each line break (CR, LF, VT, FF,
@@ -69,8 +82,14 @@ class TListBox : public QListView {
   void Add(const std::string& item);
   // Adds many items at once, in the order a run of Add calls would give.
   void AddMany(std::vector<std::string> items);
-  // See ByteStringListModel::InsertMany; the selection stays on its item.
-  void InsertMany(const std::vector<std::pair<int, std::string_view>>& rowsAndItems);
+  // Items an owner keeps, shown and changed as ByteStringListModel's
+  // functions of the same names do; the selection stays on its item where
+  // the items stay.
+  const ByteStringListModel& Model() const { return model_; }
+  void ShowOwned(const std::vector<std::string>& owned);
+  void ShowAs(const ByteStringListModel& other);
+  void ChangeOwned(const std::function<void()>& change);
+  void InsertOwned(const std::function<std::vector<int>()>& insert);
   void Delete(int index);
   // Between these two, Add only collects; EndUpdate adds what was collected
   // in one piece, so filling a sorted list stays fast for any number of items.
