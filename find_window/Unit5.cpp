@@ -269,7 +269,7 @@ void TForm5::TakeIndexed() {
 }
 
 void TForm5::ShowHits(std::vector<VideoIndex::Hit> hits) {
-  VideoIndex::Hit chosen;
+  VideoIndex::Hit chosen{};
   const bool wasChosen = ChosenResult(chosen);
   results_->ShowHits(std::move(hits));
   const std::vector<VideoIndex::Hit>& shown = results_->Hits();

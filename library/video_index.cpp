@@ -37,9 +37,12 @@ void VideoIndex::AddText(std::string& text, std::vector<uint32_t>& ends, std::st
   // ASCII does (kanji, katakana): nothing is kept for those either.
   if (!IsAscii(piece)) {
     const std::string key = fold(piece);
-    std::string lowered;
-    AppendKey(lowered, piece, {});
-    if (key != lowered) folded.append(key);
+    const bool asAscii =
+        key.size() == piece.size() &&
+        std::equal(piece.begin(), piece.end(), key.begin(), [](char c, char k) {
+          return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == k;
+        });
+    if (!key.empty() && !asAscii) folded.append(key);
   }
   foldedEnds.push_back(static_cast<uint32_t>(folded.size()));
 }

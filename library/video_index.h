@@ -25,7 +25,8 @@ namespace vistrune {
 // search compares texts, as UTF-8 (the windows fold letter case, width and
 // kana with the platform's Unicode data). An ASCII text compares as itself
 // with its capitals made small, which is what such a fold gives for it, so
-// the fold is asked only for the others. It may be called on any thread.
+// the fold is asked only for the others; it may give "" for one that folds
+// so too. It may be called on any thread.
 using SearchFold = std::function<std::string(std::string_view)>;
 
 // Folders and their videos, packed: each text once, one after another, so

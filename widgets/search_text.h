@@ -16,7 +16,8 @@ namespace vistrune {
 QString FoldForSearch(const QString& text);
 
 // A narrow text (as the file system gives names) folded, in UTF-8: the
-// SearchFold of the video index.
+// SearchFold of the video index ("" where that is the text itself with its
+// ASCII capitals made small).
 std::string SearchKey(std::string_view narrow);
 
 // The words of a query, folded, in UTF-8: the query split at its spaces,

@@ -37,6 +37,9 @@ TEST(FindMatching, EveryWordOccursInTheEntryAndNameFoldedAlike) {
       {"Movies", "クリップ.avi", "ｸﾘｯﾌﾟ", true},
       {"アニメ", "x.avi", "あにめ", true},
       {"Movies", "がっこう.avi", "ガッコウ", true},
+      // Characters that compose with the one before them.
+      {"Movies", "か\u3099っこう.avi", "ガッコウ", true},
+      {"Movies", "\u1100\u1161.avi", "\uac00", true},
       // The entry may hold every word, whatever the name; but every word counts.
       {"Anime", "x.avi", "anime", true},
       {"Anime", "x.avi", "anime clip", false},
