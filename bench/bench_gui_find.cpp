@@ -53,21 +53,6 @@ double ProcessorSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// Waits until what tells its end through WhenEnded has ended.
-template <typename Work>
-void WaitForEnd(Work& work) {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool ended = false;
-  work.WhenEnded([&] {
-    const std::lock_guard lock(mutex);
-    ended = true;
-    changed.notify_all();
-  });
-  std::unique_lock lock(mutex);
-  changed.wait(lock, [&] { return ended; });
-}
-
 // One start-up walk of root, its entries taken in batches every tenth of a
 // second as the window takes them and, where videos are kept, handed to
 // the gathering of the index as the window hands them.
@@ -99,9 +84,13 @@ WalkRun Walk(const std::string& root, bool keepVideos) {
   });
   std::vector<std::string_view> entries;
   std::vector<StartupWalk::Found> kept;
+  // As the window does: the walk's batch handed on, the index's taken.
   auto take = [&] {
     StartupWalk::Found found = walk.TakeFound();
-    if (build) build->AddWalked(std::move(found.videos));
+    if (build) {
+      build->AddWalked(std::move(found.videos));
+      run.index.Append(build->TakeFound());
+    }
     kept.push_back(std::move(found));
   };
   for (bool done = false; !done;) {
@@ -118,9 +107,19 @@ WalkRun Walk(const std::string& root, bool keepVideos) {
   run.walked = static_cast<double>(endedAt - start) / 1e9;
   if (build) {
     build->EndWalk(run.entries);
-    WaitForEnd(*build);
+    bool indexed = false;
+    build->WhenEnded([&] {
+      const std::lock_guard lock(mutex);
+      indexed = true;
+      changed.notify_all();
+    });
+    for (bool done = false; !done;) {
+      run.index.Append(build->TakeFound());
+      std::unique_lock lock(mutex);
+      done = changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return indexed; });
+    }
     if (build->Finish()) Die("index");
-    run.index = build->TakeFound();
+    run.index.Append(build->TakeFound());
     run.index.SetRows(run.entries);
     run.index.Compact();
     run.indexed = static_cast<double>(Now() - start) / 1e9;

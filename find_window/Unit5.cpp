@@ -286,12 +286,24 @@ void TForm5::EndIndex() {
   build_.reset();
   buildFromWalk_ = false;
   // The folders from the walk take the rows of the list, whose order the
-  // results then follow exactly.
+  // results then follow exactly. The result chosen stays chosen: found
+  // again by its entry and name, since the index numbers its folders anew.
+  VideoIndex::Hit chosen{};
+  std::string chosenEntry, chosenName;
+  if (ChosenResult(chosen)) {
+    chosenEntry = index_.Entry(chosen.folder);
+    chosenName = index_.Name(chosen.video);
+  }
   index_.SetRows(folders_());
   index_.Compact();
   std::vector<VideoIndex::Hit> hits;
   index_.Find(words_, 0, hits);
-  ShowHits(std::move(hits));
+  const auto found = std::find_if(hits.begin(), hits.end(), [&](const VideoIndex::Hit& hit) {
+    return index_.Entry(hit.folder) == chosenEntry && index_.Name(hit.video) == chosenName;
+  });
+  const int row = found == hits.end() ? 0 : static_cast<int>(found - hits.begin());
+  results_->SetHits(std::move(hits));
+  ChooseResult(row);
   platform::ReturnFreeMemory();
   ShowCount();
   emit IndexComplete();

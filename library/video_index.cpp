@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <unordered_map>
 #include <utility>
 
 #include "config/schema.h"
@@ -25,6 +24,8 @@ bool IsAscii(std::string_view text) {
 // over; a batch is small enough for each folder to find its place in it.
 constexpr size_t kBatchVideos = 4096;
 constexpr size_t kBatchFolders = 1024;
+// Up to how many names a folder's are sorted by insertion.
+constexpr size_t kFewNames = 32;
 
 }  // namespace
 
@@ -100,15 +101,21 @@ void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   for (const int32_t row : rows_)
     if (row >= 0 && static_cast<size_t>(row) < entries.size())
       taken[static_cast<size_t>(row)] = true;
-  std::unordered_map<std::string_view, std::vector<int32_t>> free;
-  for (size_t row = entries.size(); row-- > 0;)
-    if (!taken[row]) free[entries[row]].push_back(static_cast<int32_t>(row));
-  for (size_t folder = 0; folder < FolderCount(); ++folder) {
+  // The folders in their order and the entries in the list's are sorted
+  // alike: each folder's row is the first free one of the run of entries
+  // equal to its entry in that order that holds exactly its entry.
+  size_t run = 0;
+  for (const uint32_t folder : order_) {
     if (rows_[folder] >= 0) continue;
-    const auto found = free.find(Entry(folder));
-    if (found == free.end() || found->second.empty()) continue;
-    rows_[folder] = found->second.back();
-    found->second.pop_back();
+    const std::string_view entry = Entry(folder);
+    while (run < entries.size() && CaselessLess(entries[run], entry)) ++run;
+    for (size_t row = run; row < entries.size() && !CaselessLess(entry, entries[row]); ++row) {
+      if (!taken[row] && entries[row] == entry) {
+        taken[row] = true;
+        rows_[folder] = static_cast<int32_t>(row);
+        break;
+      }
+    }
   }
   // A folder whose entry the list does not hold goes last.
   std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
@@ -121,12 +128,38 @@ void VideoIndex::Clear() {
 }
 
 void VideoIndex::Compact() {
-  for (std::vector<uint32_t>* ends :
-       {&entryEnds_, &foldedEntryEnds_, &folderVideoEnds_, &nameEnds_, &foldedNameEnds_, &order_})
-    ends->shrink_to_fit();
-  rows_.shrink_to_fit();
-  for (std::string* text : {&entries_, &foldedEntries_, &names_, &foldedNames_})
-    text->shrink_to_fit();
+  // The folders are laid out anew in the order they are searched in, so
+  // that a search reads the texts in sequence.
+  VideoIndex laid;
+  laid.rows_.reserve(rows_.size());
+  laid.entries_.reserve(entries_.size());
+  laid.entryEnds_.reserve(entryEnds_.size());
+  laid.foldedEntries_.reserve(foldedEntries_.size());
+  laid.foldedEntryEnds_.reserve(foldedEntryEnds_.size());
+  laid.folderVideoEnds_.reserve(folderVideoEnds_.size());
+  laid.names_.reserve(names_.size());
+  laid.nameEnds_.reserve(nameEnds_.size());
+  laid.foldedNames_.reserve(foldedNames_.size());
+  laid.foldedNameEnds_.reserve(foldedNameEnds_.size());
+  laid.order_.reserve(order_.size());
+  auto copy = [](std::string& text, std::vector<uint32_t>& ends, std::string_view piece) {
+    text.append(piece);
+    ends.push_back(static_cast<uint32_t>(text.size()));
+  };
+  for (const uint32_t folder : order_) {
+    laid.order_.push_back(static_cast<uint32_t>(laid.FolderCount()));
+    laid.rows_.push_back(rows_[folder]);
+    copy(laid.entries_, laid.entryEnds_, Entry(folder));
+    copy(laid.foldedEntries_, laid.foldedEntryEnds_,
+         Piece(foldedEntries_, foldedEntryEnds_, folder));
+    for (uint32_t video = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
+         video < folderVideoEnds_[folder]; ++video) {
+      copy(laid.names_, laid.nameEnds_, Name(video));
+      copy(laid.foldedNames_, laid.foldedNameEnds_, Piece(foldedNames_, foldedNameEnds_, video));
+    }
+    laid.folderVideoEnds_.push_back(static_cast<uint32_t>(laid.nameEnds_.size()));
+  }
+  *this = std::move(laid);
 }
 
 void VideoIndex::AppendKey(std::string& key, std::string_view text, std::string_view folded) {
@@ -242,7 +275,18 @@ void VideoIndexBuild::EndWalk(std::vector<std::string> entries) {
 
 void VideoIndexBuild::AddFolder(int row, std::string_view entry,
                                 std::vector<std::string_view>& names) {
-  std::stable_sort(names.begin(), names.end(), CaselessLess);
+  // A folder holds a few videos as a rule: those are sorted in place, as
+  // stable_sort would, without the buffer it takes.
+  if (names.size() > kFewNames) {
+    std::stable_sort(names.begin(), names.end(), CaselessLess);
+  } else {
+    for (size_t i = 1; i < names.size(); ++i) {
+      const std::string_view name = names[i];
+      size_t at = i;
+      for (; at > 0 && CaselessLess(name, names[at - 1]); --at) names[at] = names[at - 1];
+      names[at] = name;
+    }
+  }
   batch_.AddFolder(row, entry, names, fold_);
 }
 

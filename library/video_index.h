@@ -62,7 +62,8 @@ class VideoIndex {
   // the first such; then orders the folders by their rows.
   void SetRows(const std::vector<std::string>& entries);
   void Clear();
-  // Gives back the room kept for growing.
+  // Gives back the room kept for growing, and lays the folders out in the
+  // order they are searched in (they are numbered anew in that order).
   void Compact();
 
   // Adds to hits the videos of the folders from firstFolder on (in the
