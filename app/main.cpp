@@ -10,10 +10,12 @@
 #include "info_windows/Unit3.h"
 #include "library/startup_walk.h"
 #include "main_window/Unit1.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "settings_window/Unit4.h"
 
 int main(int, char** argv) {
+  vistrune::platform::KeepLittleFreeMemory();
   // The walk begins before Qt starts (which, connecting to the display,
   // takes a while): the folders are being read meanwhile.
   auto walk = std::make_unique<vistrune::StartupWalk>(vistrune::platform::ExecutablePath());

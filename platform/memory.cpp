@@ -14,4 +14,10 @@ void ReturnFreeMemory() {
 #endif
 }
 
+void KeepLittleFreeMemory() {
+#if defined(__GLIBC__)
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+#endif
+}
+
 }  // namespace vistrune::platform
