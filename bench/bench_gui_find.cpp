@@ -134,6 +134,8 @@ WalkRun Walk(const std::string& root, bool keepVideos) {
 // memory once the walk's transient memory is given back, and the bytes of
 // the names and entries the index holds.
 int Child(const std::string& root, bool keepVideos) {
+  // As the program does first thing.
+  platform::KeepLittleFreeMemory();
   const WalkRun run = Walk(root, keepVideos);
   platform::ReturnFreeMemory();
   size_t nameBytes = 0;

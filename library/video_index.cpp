@@ -43,9 +43,16 @@ void VideoIndex::AddText(std::string& text, std::vector<uint32_t>& ends, std::st
         std::equal(piece.begin(), piece.end(), key.begin(), [](char c, char k) {
           return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == k;
         });
-    if (!key.empty() && !asAscii) folded.append(key);
+    if (!asAscii) AddFolded(folded, foldedEnds, ends.size() - 1, key);
   }
-  foldedEnds.push_back(static_cast<uint32_t>(folded.size()));
+}
+
+void VideoIndex::AddFolded(std::string& folded, std::vector<uint32_t>& ends, size_t i,
+                           std::string_view piece) {
+  if (piece.empty()) return;
+  ends.resize(i, static_cast<uint32_t>(folded.size()));
+  folded.append(piece);
+  ends.push_back(static_cast<uint32_t>(folded.size()));
 }
 
 void VideoIndex::AddFolder(int row, std::string_view entry,
@@ -74,16 +81,24 @@ void VideoIndex::Append(const VideoIndex& more) {
     ends.reserve(ends.size() + moreEnds.size());
     for (const uint32_t end : moreEnds) ends.push_back(end + offset);
   };
+  // The folded texts of more follow this one's texts, all of them.
+  auto addFolded = [&add](std::string& folded, std::vector<uint32_t>& ends, size_t count,
+                          const std::string& moreFolded, const std::vector<uint32_t>& moreEnds) {
+    if (moreEnds.empty()) return;
+    ends.resize(count, static_cast<uint32_t>(folded.size()));
+    add(ends, moreEnds, static_cast<uint32_t>(folded.size()));
+    folded += moreFolded;
+  };
   rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
+  addFolded(foldedEntries_, foldedEntryEnds_, entryEnds_.size(), more.foldedEntries_,
+            more.foldedEntryEnds_);
   add(entryEnds_, more.entryEnds_, static_cast<uint32_t>(entries_.size()));
   entries_ += more.entries_;
-  add(foldedEntryEnds_, more.foldedEntryEnds_, static_cast<uint32_t>(foldedEntries_.size()));
-  foldedEntries_ += more.foldedEntries_;
   add(folderVideoEnds_, more.folderVideoEnds_, static_cast<uint32_t>(nameEnds_.size()));
+  addFolded(foldedNames_, foldedNameEnds_, nameEnds_.size(), more.foldedNames_,
+            more.foldedNameEnds_);
   add(nameEnds_, more.nameEnds_, static_cast<uint32_t>(names_.size()));
   names_ += more.names_;
-  add(foldedNameEnds_, more.foldedNameEnds_, static_cast<uint32_t>(foldedNames_.size()));
-  foldedNames_ += more.foldedNames_;
   // The folders of more keep their order, after the folders here equal to
   // them in the order.
   std::vector<uint32_t> merged;
@@ -135,12 +150,10 @@ void VideoIndex::Compact() {
   laid.entries_.reserve(entries_.size());
   laid.entryEnds_.reserve(entryEnds_.size());
   laid.foldedEntries_.reserve(foldedEntries_.size());
-  laid.foldedEntryEnds_.reserve(foldedEntryEnds_.size());
   laid.folderVideoEnds_.reserve(folderVideoEnds_.size());
   laid.names_.reserve(names_.size());
   laid.nameEnds_.reserve(nameEnds_.size());
   laid.foldedNames_.reserve(foldedNames_.size());
-  laid.foldedNameEnds_.reserve(foldedNameEnds_.size());
   laid.order_.reserve(order_.size());
   auto copy = [](std::string& text, std::vector<uint32_t>& ends, std::string_view piece) {
     text.append(piece);
@@ -150,12 +163,13 @@ void VideoIndex::Compact() {
     laid.order_.push_back(static_cast<uint32_t>(laid.FolderCount()));
     laid.rows_.push_back(rows_[folder]);
     copy(laid.entries_, laid.entryEnds_, Entry(folder));
-    copy(laid.foldedEntries_, laid.foldedEntryEnds_,
-         Piece(foldedEntries_, foldedEntryEnds_, folder));
+    AddFolded(laid.foldedEntries_, laid.foldedEntryEnds_, laid.entryEnds_.size() - 1,
+              FoldedPiece(foldedEntries_, foldedEntryEnds_, folder));
     for (uint32_t video = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
          video < folderVideoEnds_[folder]; ++video) {
       copy(laid.names_, laid.nameEnds_, Name(video));
-      copy(laid.foldedNames_, laid.foldedNameEnds_, Piece(foldedNames_, foldedNameEnds_, video));
+      AddFolded(laid.foldedNames_, laid.foldedNameEnds_, laid.nameEnds_.size() - 1,
+                FoldedPiece(foldedNames_, foldedNameEnds_, video));
     }
     laid.folderVideoEnds_.push_back(static_cast<uint32_t>(laid.nameEnds_.size()));
   }
@@ -185,7 +199,7 @@ void VideoIndex::Find(const std::vector<std::string>& words, size_t firstFolder,
 void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
                         std::vector<std::string_view>& rest, std::vector<Hit>& hits) const {
   key.clear();
-  AppendKey(key, Entry(folder), Piece(foldedEntries_, foldedEntryEnds_, folder));
+  AppendKey(key, Entry(folder), FoldedPiece(foldedEntries_, foldedEntryEnds_, folder));
   // A word the entry holds is found for every video of the folder; the
   // others are looked for in the whole text of each video.
   rest.clear();
@@ -197,7 +211,7 @@ void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, 
   for (uint32_t video = first; video < folderVideoEnds_[folder]; ++video) {
     if (!rest.empty()) {
       key.resize(entryLength);
-      AppendKey(key, Name(video), Piece(foldedNames_, foldedNameEnds_, video));
+      AppendKey(key, Name(video), FoldedPiece(foldedNames_, foldedNameEnds_, video));
       if (!std::all_of(rest.begin(), rest.end(), [&key](std::string_view word) {
             return key.find(word) != std::string::npos;
           }))

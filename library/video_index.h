@@ -82,6 +82,15 @@ class VideoIndex {
     const uint32_t begin = i == 0 ? 0 : ends[i - 1];
     return std::string_view(text).substr(begin, ends[i] - begin);
   }
+  // A folded text: kept only for the texts that need one, and its ends only
+  // up to the last text that has one (most have none).
+  static std::string_view FoldedPiece(const std::string& folded, const std::vector<uint32_t>& ends,
+                                      size_t i) {
+    return i < ends.size() ? Piece(folded, ends, i) : std::string_view();
+  }
+  // Adds the folded form of text i (none where it is empty).
+  static void AddFolded(std::string& folded, std::vector<uint32_t>& ends, size_t i,
+                        std::string_view piece);
   // Appends text's folded form to key: folded where the fold was needed,
   // else text with its ASCII capitals made small.
   static void AppendKey(std::string& key, std::string_view text, std::string_view folded);
@@ -90,7 +99,6 @@ class VideoIndex {
                       const SearchFold& fold);
   void FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
               std::vector<std::string_view>& rest, std::vector<Hit>& hits) const;
-  void NumberPositions();
 
   std::vector<int32_t> rows_;
   std::string entries_;

@@ -129,5 +129,38 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
   HomeFolderName.clear();
 }
 
+// Folded texts are kept only for the texts whose fold differs: batches with
+// and without them, joined, find what each folder holds, before and after
+// the index is laid out anew.
+TEST(VideoIndexTest, BatchesJoinedFindByTheFoldedTexts) {
+  // A fold whose texts hold none of the text folded.
+  const SearchFold fold = [](std::string_view text) { return "F" + std::to_string(text.size()); };
+  const std::string accent = "\xc3\xa9";  // é, not ASCII: folded
+  VideoIndex plain, folded, index;
+  plain.AddFolder(0, "b", {"x.avi"}, fold);
+  folded.AddFolder(1, "c" + accent, {"y.avi", accent + ".avi"}, fold);
+  index.Append(plain);
+  index.Append(folded);
+  index.Append(plain);
+  auto found = [&index](std::vector<std::string> words) {
+    std::vector<VideoIndex::Hit> hits;
+    index.Find(words, 0, hits);
+    Names texts;
+    for (const VideoIndex::Hit& hit : hits)
+      texts.push_back(std::string(index.Entry(hit.folder)) + "|" +
+                      std::string(index.Name(hit.video)));
+    return texts;
+  };
+  for (const bool laidOut : {false, true}) {
+    SCOPED_TRACE(laidOut ? "laid out anew" : "as joined");
+    if (laidOut) index.Compact();
+    EXPECT_EQ(found({"F3"}),
+              (Names{"c" + accent + "|y.avi", "c" + accent + "|" + accent + ".avi"}));
+    EXPECT_EQ(found({"F6"}), Names{"c" + accent + "|" + accent + ".avi"});
+    EXPECT_EQ(found({"x.avi"}), (Names{"b|x.avi", "b|x.avi"}));
+    EXPECT_EQ(found({"c" + accent}), Names{});
+  }
+}
+
 }  // namespace
 }  // namespace vistrune
