@@ -172,8 +172,6 @@ bool DirReader::Details(EntryDetails& details) {
   return true;
 }
 
-void DirReader::DetailsOfFoldersAhead(bool) {}
-
 bool ThreadWaits(uint64_t&) {
   return false;
 }
