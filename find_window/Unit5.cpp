@@ -254,10 +254,10 @@ void TForm5::BeginIndex(std::unique_ptr<VideoIndexBuild> build, bool fromWalk) {
 
 void TForm5::TakeIndexed() {
   if (!build_) return;
-  const VideoIndex batch = build_->TakeFound();
+  VideoIndex batch = build_->TakeFound();
   if (batch.FolderCount() == 0) return;
   const size_t first = index_.FolderCount();
-  index_.Append(batch);
+  index_.Append(std::move(batch));
   std::vector<VideoIndex::Hit> more;
   index_.Find(words_, first, more);
   if (!more.empty()) {

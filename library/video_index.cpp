@@ -110,6 +110,14 @@ void VideoIndex::Append(const VideoIndex& more) {
   order_.swap(merged);
 }
 
+void VideoIndex::Append(VideoIndex&& more) {
+  if (FolderCount() == 0) {
+    *this = std::move(more);
+  } else {
+    Append(static_cast<const VideoIndex&>(more));
+  }
+}
+
 void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   // The rows already some folder's are no other's.
   std::vector<bool> taken(entries.size());
@@ -310,7 +318,7 @@ bool VideoIndexBuild::BatchFull() const {
 
 void VideoIndexBuild::HandOver() {
   if (batch_.FolderCount() == 0) return;
-  work_.Add([this](VideoIndex& found) { found.Append(batch_); });
+  work_.Add([this](VideoIndex& found) { found.Append(std::move(batch_)); });
   batch_.Clear();
 }
 

@@ -55,8 +55,9 @@ class VideoIndex {
   void AddFolder(int row, std::string_view entry, const std::vector<std::string_view>& names,
                  const SearchFold& fold);
   // Adds the folders of more after this one's, each in its place in the
-  // order.
+  // order; an index that holds none takes more over whole.
   void Append(const VideoIndex& more);
+  void Append(VideoIndex&& more);
   // Gives each folder whose row is not known the row of entries (the folder
   // list's entries, in its order) that holds its entry and no other folder's,
   // the first such; then orders the folders by their rows.

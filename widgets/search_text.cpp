@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QList>
 #include <QStringList>
+#include <atomic>
+#include <cstdint>
 
 namespace vistrune {
 
@@ -13,40 +15,44 @@ constexpr char16_t kFirstHiragana = 0x3041;  // ぁ
 constexpr char16_t kLastHiragana = 0x3096;   // ゖ
 constexpr char16_t kKatakanaDistance = 0x30A1 - 0x3041;
 
-// The characters of the Basic Multilingual Plane beyond ASCII that the fold
-// leaves as they are wherever they stand, most kanji and katakana among
-// them: each folds to itself, has no decomposition, combines with nothing
-// before it (its combining class is 0 and it is no second part of a
-// canonical decomposition), so that a text of them and of ASCII folds to
-// itself with its ASCII capitals made small. Found from Qt's Unicode data
-// once, on first use (some tens of milliseconds).
-const std::vector<bool>& UnchangedCharacters() {
-  static const std::vector<bool> unchanged = [] {
-    std::vector<bool> second(0x10000), table(0x10000);
-    for (char32_t c = 0; c <= QChar::LastValidCodePoint; ++c) {
-      if (QChar::decompositionTag(c) != QChar::Canonical) continue;
-      const QList<uint> parts = QChar::decomposition(c).toUcs4();
-      for (qsizetype i = 1; i < parts.size(); ++i)
-        if (parts[i] < 0x10000) second[parts[i]] = true;
+#ifndef _WIN32
+// Whether the fold leaves the character of the Basic Multilingual Plane
+// beyond ASCII as it is wherever it stands, as it does most kanji and
+// katakana: it folds to itself, has no decomposition and combines with
+// nothing before it (its combining class is 0 and it is no second part of a
+// canonical decomposition). A text of such characters and ASCII then folds
+// to itself with its ASCII capitals made small. Found from Qt's Unicode
+// data, each character the first time it is asked for.
+bool FoldLeavesAsItIs(char32_t c) {
+  static const std::vector<bool> second = [] {
+    std::vector<bool> parts(0x10000);
+    for (char32_t u = 0; u <= QChar::LastValidCodePoint; ++u) {
+      if (QChar::decompositionTag(u) != QChar::Canonical) continue;
+      const QList<uint> decomposed = QChar::decomposition(u).toUcs4();
+      for (qsizetype i = 1; i < decomposed.size(); ++i)
+        if (decomposed[i] < 0x10000) parts[decomposed[i]] = true;
     }
-    for (char32_t c = 0x80; c < 0x10000; ++c) {
-      if (QChar::isSurrogate(c) || second[c] || QChar::combiningClass(c) != 0 ||
-          QChar::decompositionTag(c) != QChar::NoDecomposition)
-        continue;
-      const QString one(QChar(static_cast<char16_t>(c)));
-      table[c] = FoldForSearch(one) == one;
-    }
-    return table;
+    return parts;
   }();
-  return unchanged;
+  // Per character: 0 not asked yet, 1 left as it is, 2 changed. Threads
+  // that ask at once find the same.
+  static std::atomic<uint8_t> known[0x10000];
+  const uint8_t state = known[c].load(std::memory_order_relaxed);
+  if (state != 0) return state == 1;
+  bool left = !QChar::isSurrogate(c) && !second[c] && QChar::combiningClass(c) == 0 &&
+              QChar::decompositionTag(c) == QChar::NoDecomposition;
+  if (left) {
+    const QString one(QChar(static_cast<char16_t>(c)));
+    left = FoldForSearch(one) == one;
+  }
+  known[c].store(left ? 1 : 2, std::memory_order_relaxed);
+  return left;
 }
 
-#ifndef _WIN32
 // Whether the fold leaves the UTF-8 text as it is but for its ASCII
-// capitals: each character is ASCII or one of UnchangedCharacters. A byte
+// capitals: each character is ASCII or one FoldLeavesAsItIs. A byte
 // sequence that is not UTF-8 says no.
 bool FoldsAsAscii(std::string_view text) {
-  const std::vector<bool>& unchanged = UnchangedCharacters();
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
     if (lead < 0x80) {
@@ -63,7 +69,7 @@ bool FoldsAsAscii(std::string_view text) {
       if ((next & 0xC0) != 0x80) return false;
       c = (c << 6) | (next & 0x3F);
     }
-    if (c < 0x80 || (length == 3 && c < 0x800) || !unchanged[c]) return false;
+    if (c < 0x80 || (length == 3 && c < 0x800) || !FoldLeavesAsItIs(c)) return false;
     i += length;
   }
   return true;
