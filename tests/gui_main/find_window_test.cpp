@@ -37,9 +37,12 @@ TEST(FindMatching, EveryWordOccursInTheEntryAndNameFoldedAlike) {
       {"Movies", "クリップ.avi", "ｸﾘｯﾌﾟ", true},
       {"アニメ", "x.avi", "あにめ", true},
       {"Movies", "がっこう.avi", "ガッコウ", true},
-      // Characters that compose with the one before them.
+#ifndef _WIN32
+      // Characters that compose with the one before them (code page 932,
+      // the names' encoding on Windows, holds neither).
       {"Movies", "か\u3099っこう.avi", "ガッコウ", true},
       {"Movies", "\u1100\u1161.avi", "\uac00", true},
+#endif
       // The entry may hold every word, whatever the name; but every word counts.
       {"Anime", "x.avi", "anime", true},
       {"Anime", "x.avi", "anime clip", false},

@@ -133,12 +133,15 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
 // and without them, joined, find what each folder holds, before and after
 // the index is laid out anew.
 TEST(VideoIndexTest, BatchesJoinedFindByTheFoldedTexts) {
-  // A fold whose texts hold none of the text folded.
-  const SearchFold fold = [](std::string_view text) { return "F" + std::to_string(text.size()); };
-  const std::string accent = "\xc3\xa9";  // é, not ASCII: folded
+  // A fold whose texts hold none of the text folded. The texts are joined
+  // by append, not +: GCC 12 warns of a false overlap there.
+  const SearchFold fold = [](std::string_view text) {
+    return std::string("F").append(std::to_string(text.size()));
+  };
+  // With é, which is not ASCII: folded.
   VideoIndex plain, folded, index;
   plain.AddFolder(0, "b", {"x.avi"}, fold);
-  folded.AddFolder(1, "c" + accent, {"y.avi", accent + ".avi"}, fold);
+  folded.AddFolder(1, "c\xc3\xa9", {"y.avi", "\xc3\xa9.avi"}, fold);
   index.Append(plain);
   index.Append(folded);
   index.Append(plain);
@@ -147,18 +150,17 @@ TEST(VideoIndexTest, BatchesJoinedFindByTheFoldedTexts) {
     index.Find(words, 0, hits);
     Names texts;
     for (const VideoIndex::Hit& hit : hits)
-      texts.push_back(std::string(index.Entry(hit.folder)) + "|" +
-                      std::string(index.Name(hit.video)));
+      texts.push_back(
+          std::string(index.Entry(hit.folder)).append("|").append(index.Name(hit.video)));
     return texts;
   };
   for (const bool laidOut : {false, true}) {
     SCOPED_TRACE(laidOut ? "laid out anew" : "as joined");
     if (laidOut) index.Compact();
-    EXPECT_EQ(found({"F3"}),
-              (Names{"c" + accent + "|y.avi", "c" + accent + "|" + accent + ".avi"}));
-    EXPECT_EQ(found({"F6"}), Names{"c" + accent + "|" + accent + ".avi"});
+    EXPECT_EQ(found({"F3"}), (Names{"c\xc3\xa9|y.avi", "c\xc3\xa9|\xc3\xa9.avi"}));
+    EXPECT_EQ(found({"F6"}), Names{"c\xc3\xa9|\xc3\xa9.avi"});
     EXPECT_EQ(found({"x.avi"}), (Names{"b|x.avi", "b|x.avi"}));
-    EXPECT_EQ(found({"c" + accent}), Names{});
+    EXPECT_EQ(found({"c\xc3\xa9"}), Names{});
   }
 }
 
