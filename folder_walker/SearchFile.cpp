@@ -575,7 +575,13 @@ bool TSearchDir::Search() {
   // The entries kept beside the sub-folders, and who is given them.
   const TSearchFilesEvent onFiles = KeepEntry ? OnFiles : nullptr;
   const EntryFilter keepEntry = onFiles ? KeepEntry : nullptr;
-  std::string files;
+  std::string files, none;
+  // A folder reported that is not read, told where the walk keeps entries.
+  auto notRead = [&](const std::string& folder) {
+    if (!onFiles) return;
+    none.clear();
+    onFiles(this, folder, none, false);
+  };
   std::vector<FolderNode> nodes;
   nodes.push_back({startDetails.identity, kNoParent, 0});
   // Closed on every way out; a stopped walk leaves its queue's paths only.
@@ -608,7 +614,11 @@ bool TSearchDir::Search() {
       FillSearchFileData(entryName.data(), entryName.size(), entry, data);
     DoFind(start, data, IgnoreSubDir, Continue);
     if (!Continue) return false;  // the handler stopped the walk
-    if (!IgnoreSubDir) Queue.push_back({WithSeparator(start), 0});
+    if (!IgnoreSubDir) {
+      Queue.push_back({WithSeparator(start), 0});
+    } else {
+      notRead(WithSeparator(start));
+    }
   }
 
   // One sub-folder entry of folder reported; false when the handler stopped
@@ -621,13 +631,15 @@ bool TSearchDir::Search() {
     bool IgnoreSubDir = false;
     DoFind(name, entry.data, IgnoreSubDir, Continue);
     if (!Continue) return false;
+    // An entry's name never ends in the separator: the folder as it is
+    // listed and as its own sub-folders' names begin.
+    name += platform::kPathDelimiter;
     if (!IgnoreSubDir && enter) {
       nodes.push_back({entry.identity, static_cast<uint32_t>(parentNode),
-                       entry.identityKnown ? 0 : static_cast<uint32_t>(name.size())});
-      // An entry's name never ends in the separator: the folder as it is
-      // listed and as its own sub-folders' names begin.
-      name += platform::kPathDelimiter;
+                       entry.identityKnown ? 0 : static_cast<uint32_t>(name.size() - 1)});
       Queue.push_back({std::move(name), nodes.size() - 1});
+    } else {
+      notRead(name);
     }
     return true;
   };
@@ -653,12 +665,15 @@ bool TSearchDir::Search() {
         const std::string folder = std::move(Queue.front().Folder);
         const size_t node = Queue.front().Node;
         Queue.pop_front();
-        if (!readAhead.Take(reader, listed, files, listedFolder))
-          continue;  // gone, denied, too long: no entries
+        if (!readAhead.Take(reader, listed, files, listedFolder)) {
+          // Gone, denied, too long: no entries.
+          notRead(folder);
+          continue;
+        }
         for (const ListedEntry& entry : listed) {
           if (!report(folder, node, entry)) return false;  // the handler stopped the walk
         }
-        if (onFiles) onFiles(this, folder, files);
+        if (onFiles) onFiles(this, folder, files, true);
         keep(node, std::move(listedFolder));
       }
       return true;  // the queue ran empty: the whole tree was walked
@@ -677,7 +692,11 @@ bool TSearchDir::Search() {
     const size_t node = Queue.front().Node;
     const bool opened = reader.Open(folder, parentOf(0).get());
     Queue.pop_front();
-    if (!opened) continue;  // gone, denied, too long: no entries
+    if (!opened) {
+      // Gone, denied, too long: no entries.
+      notRead(folder);
+      continue;
+    }
 
     files.clear();
     while (reader.Next()) {
@@ -686,7 +705,7 @@ bool TSearchDir::Search() {
       ReadEntry(reader, namesOnly, entry);
       if (!report(folder, node, entry)) return false;  // the handler stopped the walk
     }
-    if (onFiles) onFiles(this, folder, files);
+    if (onFiles) onFiles(this, folder, files, true);
     // Kept open for the sub-folders, where it may be.
     if (!Queue.empty() && nodes[Queue.back().Node].parent == node)
       keep(node, KeepOpen(reader));

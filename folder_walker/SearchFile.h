@@ -48,9 +48,10 @@ using TSearchDirEvent =
 // The other entries of a folder the walk read (see TSearchDir::KeepEntry):
 // Folder ends in the separator; Names holds each name followed by a NUL
 // byte (no name holds one), which costs one allocation for all of them, and
-// may be taken.
-using TSearchFilesEvent =
-    std::function<void(TSearchDir* Sender, const std::string& Folder, std::string& Names)>;
+// may be taken. Read is false, and Names empty, for a folder reported but
+// not read.
+using TSearchFilesEvent = std::function<void(TSearchDir* Sender, const std::string& Folder,
+                                             std::string& Names, bool Read)>;
 
 // How many threads may read folders ahead by default: 64. Reading waits on
 // the disk far more than it computes, and a disk serves many requests at
@@ -100,9 +101,11 @@ class TSearchDir {
   // never; files, and folders too) whose name KeepEntry accepts is kept, and
   // OnFiles is given them, in the platform's order, on the walk's thread
   // right after the folder's sub-folders are reported; once for every folder
-  // that opened, with no names where none was accepted. A folder kept out of
-  // the walk, that cannot be opened, or during whose reports the walk
-  // stopped gives no call.
+  // that opened, with no names where none was accepted. A folder reported
+  // but kept out of the walk (IgnoreSubDir, the link guard) gives a call
+  // that says it was not read as it is reported, one that cannot be opened
+  // when its turn comes; one during whose reports the walk stopped, or that
+  // the walk stopped before, gives none.
   // KeepEntry runs on the reading threads, several at once. What OnFind is
   // told is the same with them as without. Read at the start of each walk.
   std::function<bool(std::string_view Name)> KeepEntry;

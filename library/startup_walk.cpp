@@ -38,9 +38,8 @@ StartupWalk::StartupWalk(const std::string& executablePath, bool keepVideos) {
   // The videos of each folder come from the read that finds its sub-folders.
   if (keepVideos)
     SearchDir1.KeepEntry = [this](std::string_view name) { return IsVideoName(name, extensions_); };
-  SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder, std::string& Names) {
-    SearchDir1Files(Sender, Folder, Names);
-  };
+  SearchDir1.OnFiles = [this](TSearchDir* Sender, const std::string& Folder, std::string& Names,
+                              bool Read) { SearchDir1Files(Sender, Folder, Names, Read); };
   walkHere_ = !work_.Begin([this] { Walk(); });
 }
 
@@ -90,8 +89,12 @@ void StartupWalk::SearchDir1Find(TSearchDir*, const std::string& Name, const TSe
   if (first) firstReport_.notify_one();
 }
 
-void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder, std::string& Names) {
+void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder, std::string& Names,
+                                  bool Read) {
+  // Most folders hold no video: those cost nothing more.
+  if (Read && Names.empty()) return;
   WalkedVideos videos;
+  videos.read = Read;
   videos.home = Folder == AppPath;
   if (videos.home) {
     videos.entry = home_;

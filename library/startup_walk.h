@@ -31,6 +31,10 @@ struct WalkedVideos {
   // those a listing of the entry shows.
   bool home = false;
   bool plain = false;
+  // Whether the walk read the folder; a folder it read without videos comes
+  // with none of these, so only one it reported but did not read comes with
+  // read false.
+  bool read = true;
   // The names, in the platform's order, each followed by a NUL byte.
   std::string names;
 };
@@ -56,7 +60,7 @@ class StartupWalk {
   // not once per entry. With them, the videos of the folders read since
   // (from the same reads: the walk keeps each folder's names with a video
   // extension, as the configuration file gave them once the program
-  // folder's entry was reported).
+  // folder's entry was reported), and the folders reported but not read.
   struct Found {
     std::string text;
     std::vector<size_t> ends;
@@ -86,7 +90,8 @@ class StartupWalk {
   void SearchDir1Find(TSearchDir* Sender, const std::string& Name, const TSearchFileData& Data,
                       bool& IgnoreSubDir, bool& Continue);
   // The videos of each folder the walk read, on the walk's thread.
-  void SearchDir1Files(TSearchDir* Sender, const std::string& Folder, std::string& Names);
+  void SearchDir1Files(TSearchDir* Sender, const std::string& Folder, std::string& Names,
+                       bool Read);
   void Walk();
 
   std::string windowsDirectory_;

@@ -6,6 +6,7 @@
 
 #include "config/schema.h"
 #include "library/caseless_order.h"
+#include "library/folder_list.h"
 #include "library/folder_paths.h"
 #include "library/shared_state.h"
 #include "platform/paths.h"
@@ -256,6 +257,12 @@ VideoIndexBuild::VideoIndexBuild(SearchFold fold)
 
 VideoIndexBuild::VideoIndexBuild(std::vector<std::string> entries, SearchFold fold)
     : VideoIndexBuild(std::move(fold)) {
+  {
+    // Read by the gathering once the walk has ended, which EndWalk tells
+    // under the lock.
+    const std::lock_guard lock(mutex_);
+    fromWalk_ = false;
+  }
   EndWalk(std::move(entries));
 }
 
@@ -312,6 +319,51 @@ void VideoIndexBuild::AddFolder(int row, std::string_view entry,
   batch_.AddFolder(row, entry, names, fold_);
 }
 
+VideoIndexBuild::Entries::Entries(const std::string& text, const std::vector<size_t>& ends)
+    : taken_(ends.size()) {
+  entries_.reserve(ends.size());
+  for (size_t i = 0, begin = 0; i < ends.size(); begin = ends[i++])
+    entries_.push_back(std::string_view(text).substr(begin, ends[i] - begin));
+  std::sort(entries_.begin(), entries_.end());
+}
+
+bool VideoIndexBuild::Entries::Take(std::string_view entry) {
+  for (auto found = std::lower_bound(entries_.begin(), entries_.end(), entry);
+       found != entries_.end() && *found == entry; ++found) {
+    if (!taken_[static_cast<size_t>(found - entries_.begin())]) {
+      taken_[static_cast<size_t>(found - entries_.begin())] = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+VideoIndexBuild::Entries VideoIndexBuild::FixedFolderNames() {
+  fixedText_.clear();
+  fixedEnds_.clear();
+  // As the lists load them; a file that is missing, or a count beyond its
+  // lines, gives those there are.
+  try {
+    LoadFixedFolders(config_,
+                     config_.ReadInteger(schema::kFixedFolderSection, schema::kCountKey, 0),
+                     [this](const std::string&, const std::string& name) {
+                       fixedText_ += name;
+                       fixedEnds_.push_back(fixedText_.size());
+                     });
+  } catch (const std::exception&) {
+  }
+  return Entries(fixedText_, fixedEnds_);
+}
+
+bool VideoIndexBuild::ResolvesToWhatTheWalkRead(const std::string& entry) const {
+  const std::string folder =
+      ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_);
+  return entry == home_ ? folder == programFolder_
+                        : folder.size() == programFolder_.size() + entry.size() + 1 &&
+                              folder.compare(0, programFolder_.size(), programFolder_) == 0 &&
+                              folder.compare(programFolder_.size(), entry.size(), entry) == 0;
+}
+
 bool VideoIndexBuild::BatchFull() const {
   return batch_.VideoCount() >= kBatchVideos || batch_.FolderCount() >= kBatchFolders;
 }
@@ -329,6 +381,9 @@ void VideoIndexBuild::Gather() {
   // where each ends. No two are the same: the walk reads each folder once.
   std::string gatheredText;
   std::vector<size_t> gatheredEnds;
+  // The same for the folders the walk reported but did not read.
+  std::string unreadText;
+  std::vector<size_t> unreadEnds;
   std::vector<WalkedVideos> walked;
   for (;;) {
     {
@@ -340,13 +395,14 @@ void VideoIndexBuild::Gather() {
     }
     for (WalkedVideos& folder : walked) {
       if (stop_.load()) return;
+      if (!folder.read) {
+        unreadText += folder.entry;
+        unreadEnds.push_back(unreadText.size());
+        continue;
+      }
       // What the walk read is what a listing of the entry reads only where
       // the entry resolves to that folder.
-      const std::string read =
-          folder.home ? programFolder_ : programFolder_ + folder.entry + platform::kPathDelimiter;
-      if (!folder.plain || ResolveFolderPath(folder.entry, programFolder_ + folder.entry, config_,
-                                             home_, programFolder_) != read)
-        continue;
+      if (!folder.plain || !ResolvesToWhatTheWalkRead(folder.entry)) continue;
       gatheredText += folder.entry;
       gatheredEnds.push_back(gatheredText.size());
       names_.clear();
@@ -363,19 +419,15 @@ void VideoIndexBuild::Gather() {
   // The rest of the list: the fixed folders, and what the walk did not read.
   // Each entry gathered stands for one row; a second row of the same entry
   // (a fixed folder's name) is read.
-  std::vector<std::string_view> gathered;
-  gathered.reserve(gatheredEnds.size());
-  for (size_t i = 0, begin = 0; i < gatheredEnds.size(); begin = gatheredEnds[i++])
-    gathered.push_back(std::string_view(gatheredText).substr(begin, gatheredEnds[i] - begin));
-  std::sort(gathered.begin(), gathered.end());
-  std::vector<bool> taken(gathered.size());
+  Entries gathered(gatheredText, gatheredEnds), unread(unreadText, unreadEnds);
+  Entries fixed = FixedFolderNames();
   for (size_t row = 0; row < entries_.size() && !stop_.load(); ++row) {
     const std::string& entry = entries_[row];
-    const auto found = std::lower_bound(gathered.begin(), gathered.end(), entry);
-    if (found != gathered.end() && *found == entry && !taken[found - gathered.begin()]) {
-      taken[found - gathered.begin()] = true;
+    if (gathered.Take(entry)) continue;
+    // A walked folder that the walk read without videos, where the entry
+    // resolves to it, adds nothing.
+    if (fromWalk_ && !fixed.Take(entry) && !unread.Take(entry) && ResolvesToWhatTheWalkRead(entry))
       continue;
-    }
     const std::vector<std::string> names = FindVideoFiles(
         ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_),
         extensions_);

@@ -122,8 +122,9 @@ class VideoIndex {
 // listing reads it (the same extensions, not recursive, a folder that cannot
 // be read adds nothing), its names in the file list's order. While the
 // start-up walk runs, the folders it read come from its own reads, where
-// they are what the listing would read; the rest are read once the list is
-// complete.
+// they are what the listing would read; the rest (the fixed folders, the
+// entries that resolve elsewhere, the folders the walk did not read) are
+// read once the list is complete.
 class VideoIndexBuild {
  public:
   // Begins with the folder list still being walked: AddWalked hands over
@@ -158,13 +159,34 @@ class VideoIndexBuild {
   void AddFolder(int row, std::string_view entry, std::vector<std::string_view>& names);
   bool BatchFull() const;
   void HandOver();
+  // Whether entry resolves to the folder of the walk it names: the program
+  // folder for the home entry, else the program folder's path and the entry.
+  bool ResolvesToWhatTheWalkRead(const std::string& entry) const;
+
+  // Entries, each of which stands for one row of the list: found once each.
+  class Entries {
+   public:
+    Entries(const std::string& text, const std::vector<size_t>& ends);
+    // Whether entry is one not found before.
+    bool Take(std::string_view entry);
+
+   private:
+    std::vector<std::string_view> entries_;  // sorted
+    std::vector<bool> taken_;
+  };
+  // The fixed folders' display names in the configuration file (in
+  // fixedText_).
+  Entries FixedFolderNames();
 
   SearchFold fold_;
   ConfigSnapshot config_;
   std::string home_;
   std::string programFolder_;
   std::vector<std::string> extensions_;
-  bool gatherHere_ = false;              // no thread could be made: EndWalk gathers
+  bool gatherHere_ = false;  // no thread could be made: EndWalk gathers
+  bool fromWalk_ = true;     // what the walk read needs no second reading
+  std::string fixedText_;
+  std::vector<size_t> fixedEnds_;
   VideoIndex batch_;                     // the gathering's own
   std::vector<std::string_view> names_;  // the gathering's own, from folder to folder
   std::atomic<bool> stop_{false};

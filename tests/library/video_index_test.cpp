@@ -20,6 +20,10 @@
 #include "support/temp_dir.h"
 #include "support/wait_limit.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace vistrune {
 namespace {
 
@@ -48,7 +52,8 @@ VideoIndex Gathered(VideoIndexBuild& build, const Names& entries) {
 
 // Both ways of gathering: every folder read afresh, and the start-up walk's
 // own reads with the rest read afterwards. A walked folder whose entry a
-// mapping sends elsewhere shows what the mapping's folder holds.
+// mapping sends elsewhere shows what the mapping's folder holds; one the
+// walk reported but did not enter (a link back) is read afterwards.
 TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
   TempDir temp;
   const std::string program = temp.MakeDir("Movies");
@@ -59,6 +64,10 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
         "Movies/empty/x.mp3", "Movies/mapped/not.avi"})
     temp.WriteFile(name, "x");
   temp.MakeDir("Movies/sub/d.avi");
+#ifndef _WIN32
+  // A link to the program folder: the walk reports it but does not enter it.
+  ASSERT_EQ(symlink(program.c_str(), (program + "/up").c_str()), 0);
+#endif
   temp.WriteFile("Movies/Vistrune.ini",
                  "[Style]\r\nStyle=ListBox\r\n[FixedFolder Setting]\r\ncount=1\r\n" + fixed +
                      "\r\n[Name]\r\n" + fixed + "=Fixed\r\n[Name2]\r\nFixed=" + fixed +
@@ -81,7 +90,14 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
         changed, lock, [&] { return walked; }, "the walk to end"));
   }
   ASSERT_EQ(walk.Finish(), nullptr);
-  const Names entries = {"d.avi", "empty", "Fixed", "mapped", "missing", "Movies", "sub"};
+  Names entries = {"d.avi", "empty", "Fixed", "mapped", "missing", "Movies", "sub"};
+  std::vector<int> videoRows = {2, 3, 5, 6};
+  Names linkVideos;
+#ifndef _WIN32
+  entries.push_back("up");
+  videoRows.push_back(7);
+  linkVideos = {"up|a.avi", "up|b.AVI"};
+#endif
   // Gone since the walk read it: the index made from the walk's reads shows
   // it, as it would show it until gathered afresh.
   ASSERT_EQ(std::remove((program + testing::PlatformPath("/sub/c.mp4")).c_str()), 0);
@@ -97,11 +113,14 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
     rows.push_back(static_cast<int>(row));
     for (const std::string& name : names) listed.push_back(entries[row] + "|" + name);
   }
-  ASSERT_EQ(rows, (std::vector<int>{2, 3, 5, 6}));
-  EXPECT_EQ(listed, (Names{"Fixed|z.mkv", "mapped|z.mkv", "Movies|a.avi", "Movies|b.AVI",
-                           "sub|.h.mpg", "sub|a.mpeg", "sub|B.wmv", "sub|d.avi"}));
+  ASSERT_EQ(rows, videoRows);
+  Names expected = {"Fixed|z.mkv", "mapped|z.mkv", "Movies|a.avi", "Movies|b.AVI",
+                    "sub|.h.mpg",  "sub|a.mpeg",   "sub|B.wmv",    "sub|d.avi"};
+  expected.insert(expected.end(), linkVideos.begin(), linkVideos.end());
+  EXPECT_EQ(listed, expected);
   Names walkedListing = listed;
-  walkedListing.insert(walkedListing.end() - 1, "sub|c.mp4");
+  walkedListing.insert(std::find(walkedListing.begin(), walkedListing.end(), "sub|d.avi"),
+                       "sub|c.mp4");
 
   auto copy = [](std::string_view text) { return std::string(text); };
   VideoIndexBuild afresh(entries, copy);

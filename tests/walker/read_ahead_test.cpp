@@ -100,8 +100,8 @@ std::string Walk(const std::string& base, unsigned threads, const Behaviour& beh
   walker.NamesOnly = namesOnly;
   if (namesOnly) {
     walker.KeepEntry = [](std::string_view name) { return name.ends_with(".avi"); };
-    walker.OnFiles = [&out](TSearchDir*, const std::string& Folder, std::string& Names) {
-      out << '+' << Folder << ' ' << Names << '\n';
+    walker.OnFiles = [&out](TSearchDir*, const std::string& Folder, std::string& Names, bool Read) {
+      out << '+' << Folder << (Read ? " " : " not read") << Names << '\n';
     };
   }
   int n = 0;
