@@ -223,6 +223,8 @@ void TForm5::AddWalked(std::vector<WalkedVideos> videos) {
 }
 
 void TForm5::EndWalk() {
+  // A walk that read no video still read every folder it listed.
+  AddWalked({});
   if (buildFromWalk_) {
     build_->EndWalk(folders_());
   } else {

@@ -221,8 +221,10 @@ void TForm1::MergeWalked() {
   // not before this window shows, which making the find window would delay.
   walkedVideos_.insert(walkedVideos_.end(), std::make_move_iterator(found.videos.begin()),
                        std::make_move_iterator(found.videos.end()));
-  if (isVisible() && !walkedVideos_.empty()) FindWindow()->AddWalked(std::move(walkedVideos_));
-  walkedVideos_.clear();
+  if (isVisible() && !walkedVideos_.empty()) {
+    FindWindow()->AddWalked(std::move(walkedVideos_));
+    walkedVideos_.clear();
+  }
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();
   walkedListed_ += static_cast<int>(batch.size());
