@@ -30,21 +30,30 @@ namespace {
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
-// The index a gathering gives once it has ended, in the list's order.
-VideoIndex Gathered(VideoIndexBuild& build, const Names& entries) {
+// Whether work, which tells its end through WhenEnded, ended within the
+// wait limit; then what it raised is nothing.
+template <typename Work>
+::testing::AssertionResult Ended(Work& work, const char* what) {
   std::mutex mutex;
   std::condition_variable changed;
   bool ended = false;
-  build.WhenEnded([&] {
+  work.WhenEnded([&] {
     const std::lock_guard lock(mutex);
     ended = true;
     changed.notify_all();
   });
   std::unique_lock lock(mutex);
-  EXPECT_TRUE(testing::WaitUntil(
-      changed, lock, [&] { return ended; }, "the index to end"));
+  const ::testing::AssertionResult result = testing::WaitUntil(
+      changed, lock, [&] { return ended; }, what);
   lock.unlock();
-  EXPECT_EQ(build.Finish(), nullptr);
+  if (!result) return result;
+  if (work.Finish()) return ::testing::AssertionFailure() << what << " raised";
+  return ::testing::AssertionSuccess();
+}
+
+// The index a gathering gives once it has ended, in the list's order.
+VideoIndex Gathered(VideoIndexBuild& build, const Names& entries) {
+  EXPECT_TRUE(Ended(build, "the index to end"));
   VideoIndex index = build.TakeFound();
   index.SetRows(entries);
   return index;
@@ -76,20 +85,7 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
   StartupWalk walk(program + platform::kPathDelimiter + "vistrune");
   HomeFolderName = walk.WaitForHome();
   ASSERT_EQ(HomeFolderName, "Movies");
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool walked = false;
-  walk.WhenEnded([&] {
-    const std::lock_guard lock(mutex);
-    walked = true;
-    changed.notify_all();
-  });
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(testing::WaitUntil(
-        changed, lock, [&] { return walked; }, "the walk to end"));
-  }
-  ASSERT_EQ(walk.Finish(), nullptr);
+  ASSERT_TRUE(Ended(walk, "the walk to end"));
   Names entries = {"d.avi", "empty", "Fixed", "mapped", "missing", "Movies", "sub"};
   std::vector<int> videoRows = {2, 3, 5, 6};
   Names linkVideos;
