@@ -65,15 +65,17 @@ inline bool TreeIsComplete(const std::string& root, const char* markerText = kMa
   return std::string(buffer, n) == markerText;
 }
 
-inline void GenerateTree(const std::string& root) {
-  std::printf("generating %ld folders below %s (once)...\n", kFolders, root.c_str());
-  std::fflush(stdout);
-  auto start = std::chrono::steady_clock::now();
+// Makes the folders of both trees below root: kSeries series, kSeasons
+// seasons in each, kEpisodes episodes in each season, with the files fill
+// writes into each season folder (fill(folder, series, season, -1)) and
+// each episode folder (fill(folder, series, season, episode)); then the
+// marker, with markerText.
+template <typename Fill>
+inline void MakeLibraryTree(const std::string& root, const char* markerText, Fill fill) {
   if (mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) Die("mkdir " + root);
   int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (rootFd < 0) Die("open " + root);
   char name[64];
-  long files = 0;
   for (int s = 0; s < kSeries; ++s) {
     std::snprintf(name, sizeof name, "\xe3\x82\xb7\xe3\x83\xaa\xe3\x83\xbc\xe3\x82\xba %02d",
                   s);  // シリーズ
@@ -81,16 +83,11 @@ inline void GenerateTree(const std::string& root) {
     for (int m = 0; m < kSeasons; ++m) {
       std::snprintf(name, sizeof name, "Season %03d", m);
       int seasonFd = MakeDirAt(seriesFd, name);
+      fill(seasonFd, s, m, -1);
       for (int e = 0; e < kEpisodes; ++e) {
         std::snprintf(name, sizeof name, "Episode %03d", e);
         int episodeFd = MakeDirAt(seasonFd, name);
-        if (e % 3 == 0) {
-          for (int c = 1; c <= 1 + (s + m + e) % 3; ++c) {
-            std::snprintf(name, sizeof name, "clip%03d.avi", c);
-            WriteFileAt(episodeFd, name, "RIFF....AVI LIST");
-            ++files;
-          }
-        }
+        fill(episodeFd, s, m, e);
         close(episodeFd);
       }
       close(seasonFd);
@@ -99,8 +96,24 @@ inline void GenerateTree(const std::string& root) {
     std::printf("  %d/%d series\n", s + 1, kSeries);
     std::fflush(stdout);
   }
-  WriteFileAt(rootFd, kMarker, kMarkerText);
+  WriteFileAt(rootFd, kMarker, markerText);
   close(rootFd);
+}
+
+inline void GenerateTree(const std::string& root) {
+  std::printf("generating %ld folders below %s (once)...\n", kFolders, root.c_str());
+  std::fflush(stdout);
+  auto start = std::chrono::steady_clock::now();
+  long files = 0;
+  MakeLibraryTree(root, kMarkerText, [&files](int folder, int s, int m, int e) {
+    if (e < 0 || e % 3 != 0) return;
+    char name[64];
+    for (int c = 1; c <= 1 + (s + m + e) % 3; ++c) {
+      std::snprintf(name, sizeof name, "clip%03d.avi", c);
+      WriteFileAt(folder, name, "RIFF....AVI LIST");
+      ++files;
+    }
+  });
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("generated %ld folders and %ld files in %.1f s\n", kFolders, files, seconds);
 }
@@ -131,32 +144,8 @@ inline void GenerateVideoTree(const std::string& root) {
   std::printf("generating %ld folders and %ld videos below %s (once)...\n", kFolders, kVideos,
               root.c_str());
   std::fflush(stdout);
-  if (mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) Die("mkdir " + root);
-  int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (rootFd < 0) Die("open " + root);
-  char name[64];
-  for (int s = 0; s < kSeries; ++s) {
-    std::snprintf(name, sizeof name, "\xe3\x82\xb7\xe3\x83\xaa\xe3\x83\xbc\xe3\x82\xba %02d",
-                  s);  // シリーズ
-    int seriesFd = MakeDirAt(rootFd, name);
-    for (int m = 0; m < kSeasons; ++m) {
-      std::snprintf(name, sizeof name, "Season %03d", m);
-      int seasonFd = MakeDirAt(seriesFd, name);
-      WriteVideosAt(seasonFd, m);
-      for (int e = 0; e < kEpisodes; ++e) {
-        std::snprintf(name, sizeof name, "Episode %03d", e);
-        int episodeFd = MakeDirAt(seasonFd, name);
-        WriteVideosAt(episodeFd, e);
-        close(episodeFd);
-      }
-      close(seasonFd);
-    }
-    close(seriesFd);
-    std::printf("  %d/%d series\n", s + 1, kSeries);
-    std::fflush(stdout);
-  }
-  WriteFileAt(rootFd, kMarker, kVideoMarkerText);
-  close(rootFd);
+  MakeLibraryTree(root, kVideoMarkerText,
+                  [](int folder, int, int m, int e) { WriteVideosAt(folder, e < 0 ? m : e); });
 }
 
 // Runs args[0], looked up in PATH, with its standard output going to
