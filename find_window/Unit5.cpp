@@ -60,11 +60,8 @@ class FoundVideosModel : public QAbstractListModel {
   // Hits that hold those shown as their beginning are added after them;
   // others replace them.
   void ShowHits(std::vector<VideoIndex::Hit> hits) {
-    const bool grown = hits.size() > hits_.size() &&
-                       std::equal(hits_.begin(), hits_.end(), hits.begin(),
-                                  [](const VideoIndex::Hit& a, const VideoIndex::Hit& b) {
-                                    return a.folder == b.folder && a.video == b.video;
-                                  });
+    const bool grown =
+        hits.size() > hits_.size() && std::equal(hits_.begin(), hits_.end(), hits.begin());
     if (!grown) {
       SetHits(std::move(hits));
       return;
@@ -275,9 +272,7 @@ void TForm5::ShowHits(std::vector<VideoIndex::Hit> hits) {
   const bool wasChosen = ChosenResult(chosen);
   results_->ShowHits(std::move(hits));
   const std::vector<VideoIndex::Hit>& shown = results_->Hits();
-  const auto found = std::find_if(shown.begin(), shown.end(), [&](const VideoIndex::Hit& hit) {
-    return wasChosen && hit.folder == chosen.folder && hit.video == chosen.video;
-  });
+  const auto found = wasChosen ? std::find(shown.begin(), shown.end(), chosen) : shown.end();
   ChooseResult(found == shown.end() ? 0 : static_cast<int>(found - shown.begin()));
 }
 

@@ -41,6 +41,7 @@ class VideoIndex {
   struct Hit {
     uint32_t folder;
     uint32_t video;
+    bool operator==(const Hit&) const = default;
   };
 
   size_t FolderCount() const { return folderVideoEnds_.size(); }
