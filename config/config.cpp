@@ -169,16 +169,26 @@ const StringList& ConfigSnapshot::Lines() const {
 
 std::string ConfigSnapshot::ReadString(const std::string& Section, const std::string& Key,
                                        const std::string& Default) const {
-  std::string section;
   std::string key;
-  if (!read_ || !platform::NarrowToCp932(Section, section) || !platform::NarrowToCp932(Key, key))
-    return Default;
+  const ini::KeyIndex* keys = KeysOf(Section);
+  if (keys == nullptr || !platform::NarrowToCp932(Key, key)) return Default;
+  const auto found = keys->find(ini::NameForm(key));
+  if (found == keys->end()) return Default;
+  return ValueOf(std::string_view(*bytes_).substr(found->second.first, found->second.second));
+}
+
+bool ConfigSnapshot::HoldsKeys(const std::string& Section) const {
+  const ini::KeyIndex* keys = KeysOf(Section);
+  return keys != nullptr && !keys->empty();
+}
+
+const ini::KeyIndex* ConfigSnapshot::KeysOf(const std::string& Section) const {
+  std::string section;
+  if (!read_ || !platform::NarrowToCp932(Section, section)) return nullptr;
   auto indexed = sections_.find(ini::NameForm(section));
   if (indexed == sections_.end())
     indexed = sections_.emplace(ini::NameForm(section), ini::IndexSection(*bytes_, section)).first;
-  const auto found = indexed->second.find(ini::NameForm(key));
-  if (found == indexed->second.end()) return Default;
-  return ValueOf(std::string_view(*bytes_).substr(found->second.first, found->second.second));
+  return &indexed->second;
 }
 
 int32_t ConfigSnapshot::ReadInteger(const std::string& Section, const std::string& Key,

@@ -114,6 +114,9 @@ class ConfigSnapshot {
   std::string ReadString(const std::string& Section, const std::string& Key,
                          const std::string& Default) const;
   int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default) const;
+  // Whether Section holds any key then: where it holds none, every keyed
+  // read of it gives its default.
+  bool HoldsKeys(const std::string& Section) const;
 
   // What ConfigFile::LoadLines gave at that moment: the lines, or
   // EFOpenError when the file could not be read.
@@ -124,6 +127,9 @@ class ConfigSnapshot {
   std::shared_ptr<std::string> bytes_;
   bool read_ = false;
   mutable std::optional<StringList> lines_;
+  // The keys of Section, indexed at the first look-up; none where the file
+  // was not read or the name cannot be written in code page 932.
+  const ini::KeyIndex* KeysOf(const std::string& Section) const;
   // The sections looked up so far, by their name's form, each indexed once.
   mutable std::unordered_map<std::string, ini::KeyIndex> sections_;
 };

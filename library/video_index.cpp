@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
+#include <unordered_map>
 #include <utility>
 
 #include "config/schema.h"
@@ -59,22 +61,14 @@ void VideoIndex::AddFolded(std::string& folded, std::vector<uint32_t>& ends, siz
 void VideoIndex::AddFolder(int row, std::string_view entry,
                            const std::vector<std::string_view>& names, const SearchFold& fold) {
   if (names.empty()) return;
-  const auto folder = static_cast<uint32_t>(FolderCount());
   rows_.push_back(row);
   AddText(entries_, entryEnds_, foldedEntries_, foldedEntryEnds_, entry, fold);
   for (const std::string_view name : names)
     AddText(names_, nameEnds_, foldedNames_, foldedNameEnds_, name, fold);
   folderVideoEnds_.push_back(static_cast<uint32_t>(nameEnds_.size()));
-  // After the folders equal to it in the order: those were added before.
-  order_.insert(std::upper_bound(order_.begin(), order_.end(), entry,
-                                 [this](std::string_view entry, uint32_t other) {
-                                   return CaselessLess(entry, Entry(other));
-                                 }),
-                folder);
 }
 
 void VideoIndex::Append(const VideoIndex& more) {
-  const auto first = static_cast<uint32_t>(FolderCount());
   // Each end counts from the beginning of its own text, so the ends of more
   // move by what this holds already.
   auto add = [](std::vector<uint32_t>& ends, const std::vector<uint32_t>& moreEnds,
@@ -100,15 +94,6 @@ void VideoIndex::Append(const VideoIndex& more) {
             more.foldedNameEnds_);
   add(nameEnds_, more.nameEnds_, static_cast<uint32_t>(names_.size()));
   names_ += more.names_;
-  // The folders of more keep their order, after the folders here equal to
-  // them in the order.
-  std::vector<uint32_t> merged;
-  merged.reserve(order_.size() + more.order_.size());
-  std::vector<uint32_t> added(more.order_);
-  for (uint32_t& folder : added) folder += first;
-  std::merge(order_.begin(), order_.end(), added.begin(), added.end(), std::back_inserter(merged),
-             [this](uint32_t a, uint32_t b) { return CaselessLess(Entry(a), Entry(b)); });
-  order_.swap(merged);
 }
 
 void VideoIndex::Append(VideoIndex&& more) {
@@ -119,31 +104,58 @@ void VideoIndex::Append(VideoIndex&& more) {
   }
 }
 
+void VideoIndex::OrderNewFolders() const {
+  const size_t ordered = order_.size();
+  if (ordered == FolderCount()) return;
+  order_.resize(FolderCount());
+  std::iota(order_.begin() + static_cast<std::ptrdiff_t>(ordered), order_.end(),
+            static_cast<uint32_t>(ordered));
+  auto less = [this](uint32_t a, uint32_t b) { return CaselessLess(Entry(a), Entry(b)); };
+  const auto added = order_.begin() + static_cast<std::ptrdiff_t>(ordered);
+  std::stable_sort(added, order_.end(), less);
+  // Those equal in the order keep the earlier first.
+  std::inplace_merge(order_.begin(), added, order_.end(), less);
+}
+
 void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   // The rows already some folder's are no other's.
   std::vector<bool> taken(entries.size());
   for (const int32_t row : rows_)
     if (row >= 0 && static_cast<size_t>(row) < entries.size())
       taken[static_cast<size_t>(row)] = true;
-  // The folders in their order and the entries in the list's are sorted
-  // alike: each folder's row is the first free one of the run of entries
-  // equal to its entry in that order that holds exactly its entry.
-  size_t run = 0;
-  for (const uint32_t folder : order_) {
-    if (rows_[folder] >= 0) continue;
-    const std::string_view entry = Entry(folder);
-    while (run < entries.size() && CaselessLess(entries[run], entry)) ++run;
-    for (size_t row = run; row < entries.size() && !CaselessLess(entry, entries[row]); ++row) {
-      if (!taken[row] && entries[row] == entry) {
-        taken[row] = true;
-        rows_[folder] = static_cast<int32_t>(row);
-        break;
-      }
+  // The rows of each entry, first to last: where each text first stands,
+  // and from each row the next that holds the same text.
+  constexpr uint32_t kNone = UINT32_MAX;
+  std::unordered_map<std::string_view, uint32_t> first;
+  first.reserve(entries.size());
+  std::vector<uint32_t> next(entries.size(), kNone);
+  for (size_t row = entries.size(); row-- > 0;) {
+    const auto [found, added] = first.try_emplace(entries[row], static_cast<uint32_t>(row));
+    if (!added) {
+      next[row] = found->second;
+      found->second = static_cast<uint32_t>(row);
     }
   }
-  // A folder whose entry the list does not hold goes last.
+  // Each folder takes the first free row that holds exactly its entry;
+  // folders of the same entry take them as they were added.
+  for (size_t folder = 0; folder < FolderCount(); ++folder) {
+    if (rows_[folder] >= 0) continue;
+    const auto found = first.find(Entry(folder));
+    if (found == first.end()) continue;
+    uint32_t row = found->second;
+    while (row != kNone && taken[row]) row = next[row];
+    if (row == kNone) continue;
+    taken[row] = true;
+    rows_[folder] = static_cast<int32_t>(row);
+  }
+  // In the order of the rows; a folder whose entry the list does not hold
+  // goes last, those in the order of their entries.
+  order_.resize(FolderCount());
+  std::iota(order_.begin(), order_.end(), 0u);
   std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
-    return static_cast<uint32_t>(rows_[a]) < static_cast<uint32_t>(rows_[b]);
+    const auto rowA = static_cast<uint32_t>(rows_[a]), rowB = static_cast<uint32_t>(rows_[b]);
+    if (rowA != rowB) return rowA < rowB;
+    return rows_[a] < 0 && CaselessLess(Entry(a), Entry(b));
   });
 }
 
@@ -154,6 +166,7 @@ void VideoIndex::Clear() {
 void VideoIndex::Compact() {
   // The folders are laid out anew in the order they are searched in, so
   // that a search reads the texts in sequence.
+  OrderNewFolders();
   VideoIndex laid;
   laid.rows_.reserve(rows_.size());
   laid.entries_.reserve(entries_.size());
@@ -199,6 +212,7 @@ void VideoIndex::AppendKey(std::string& key, std::string_view text, std::string_
 void VideoIndex::Find(const std::vector<std::string>& words, size_t firstFolder,
                       std::vector<Hit>& hits) const {
   if (words.empty()) return;
+  OrderNewFolders();
   std::string key;
   std::vector<std::string_view> rest;
   for (const uint32_t folder : order_)
@@ -232,6 +246,7 @@ void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, 
 
 void VideoIndex::MergeHits(std::vector<Hit>& hits, const std::vector<Hit>& more) const {
   if (more.empty()) return;
+  OrderNewFolders();
   std::vector<uint32_t> position(FolderCount());
   for (size_t at = 0; at < order_.size(); ++at) position[order_[at]] = static_cast<uint32_t>(at);
   std::vector<Hit> merged;
@@ -251,7 +266,8 @@ VideoIndexBuild::VideoIndexBuild(SearchFold fold)
       home_(HomeFolderName),
       programFolder_(AppPath),
       extensions_(ParseVideoExtensions(
-          config_.ReadString(schema::kVideoSection, schema::kExtensionsKey, ""))) {
+          config_.ReadString(schema::kVideoSection, schema::kExtensionsKey, ""))),
+      mapsEntries_(config_.HoldsKeys(schema::kName2Section)) {
   gatherHere_ = !work_.Begin([this] { Gather(); });
 }
 
@@ -356,6 +372,10 @@ VideoIndexBuild::Entries VideoIndexBuild::FixedFolderNames() {
 }
 
 bool VideoIndexBuild::ResolvesToWhatTheWalkRead(const std::string& entry) const {
+  // Without mappings every entry resolves to the walk's folder: the home
+  // entry to the program folder, any other (never ending in a separator)
+  // to the program folder's path and the entry.
+  if (!mapsEntries_) return true;
   const std::string folder =
       ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_);
   return entry == home_ ? folder == programFolder_

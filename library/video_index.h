@@ -99,6 +99,10 @@ class VideoIndex {
   static void AddText(std::string& text, std::vector<uint32_t>& ends, std::string& folded,
                       std::vector<uint32_t>& foldedEnds, std::string_view piece,
                       const SearchFold& fold);
+  // Puts the folders added since the last search in their places in
+  // order_: sorting them as they come would cost every walk, searched or
+  // not.
+  void OrderNewFolders() const;
   void FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
               std::vector<std::string_view>& rest, std::vector<Hit>& hits) const;
 
@@ -113,8 +117,9 @@ class VideoIndex {
   std::vector<uint32_t> nameEnds_;
   std::string foldedNames_;
   std::vector<uint32_t> foldedNameEnds_;
-  std::vector<uint32_t> order_;     // the folders in the order they are searched
-  std::vector<uint32_t> position_;  // of each folder in order_
+  // The folders in the order they are searched in: those added before the
+  // last search, and those added since, once the next search orders them.
+  mutable std::vector<uint32_t> order_;
 };
 
 // Gathers the videos of the folders of the folder list, on a thread of its
@@ -184,6 +189,7 @@ class VideoIndexBuild {
   std::string home_;
   std::string programFolder_;
   std::vector<std::string> extensions_;
+  bool mapsEntries_;         // the configuration file maps some entry elsewhere
   bool gatherHere_ = false;  // no thread could be made: EndWalk gathers
   bool fromWalk_ = true;     // what the walk read needs no second reading
   std::string fixedText_;

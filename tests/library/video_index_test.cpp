@@ -179,5 +179,30 @@ TEST(VideoIndexTest, BatchesJoinedFindByTheFoldedTexts) {
   }
 }
 
+// While folders arrive out of the list's order, a search gives them in it:
+// by their entries caselessly, equal ones as they came, also after more
+// arrive than the last search saw.
+TEST(VideoIndexTest, FoldersArrivingOutOfOrderAreSearchedInTheListsOrder) {
+  const SearchFold fold = [](std::string_view text) { return std::string(text); };
+  auto batch = [&fold](const Names& entries) {
+    VideoIndex more;
+    for (const std::string& entry : entries) more.AddFolder(-1, entry, {entry + ".avi"}, fold);
+    return more;
+  };
+  VideoIndex index;
+  auto entries = [&index] {
+    std::vector<VideoIndex::Hit> hits;
+    index.Find({"."}, 0, hits);
+    Names found;
+    for (const VideoIndex::Hit& hit : hits) found.push_back(std::string(index.Name(hit.video)));
+    return found;
+  };
+  index.Append(batch({"d", "B"}));
+  EXPECT_EQ(entries(), (Names{"B.avi", "d.avi"}));
+  index.Append(batch({"c", "b", "a"}));
+  index.Append(batch({"B"}));
+  EXPECT_EQ(entries(), (Names{"a.avi", "B.avi", "b.avi", "B.avi", "c.avi", "d.avi"}));
+}
+
 }  // namespace
 }  // namespace vistrune
