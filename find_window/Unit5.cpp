@@ -212,7 +212,7 @@ void TForm5::BuildIndex() {
   BeginIndex(std::make_unique<VideoIndexBuild>(folders_(), SearchKey), false);
 }
 
-void TForm5::AddWalked(std::vector<WalkedVideos> videos) {
+void TForm5::AddWalked(WalkedVideos videos) {
   // Once the user gathered the index afresh, the walk's reads are not
   // needed: the index is gathered afresh again when the walk ends.
   if (!build_ && generation_ == 0) BeginIndex(std::make_unique<VideoIndexBuild>(SearchKey), true);

@@ -69,7 +69,7 @@ class TForm5 : public QWidget {
   void BuildIndex();
   // While the start-up walk runs: the videos of the folders it read join
   // the index (the first begin it).
-  void AddWalked(std::vector<vistrune::WalkedVideos> videos);
+  void AddWalked(vistrune::WalkedVideos videos);
   // The walk has ended and the folder list is complete: the index gathers
   // the rest of it.
   void EndWalk();

@@ -376,8 +376,8 @@ class FolderReadAhead {
     ++taken_;
     entries = std::move(slot.entries);
     slot.entries = {};
-    files = std::move(slot.files);
-    slot.files = {};
+    // The two buffers change places: each keeps its room for the next folder.
+    files.swap(slot.files);
     kept = std::move(slot.kept);
     if (slot.error) std::rethrow_exception(slot.error);
     return slot.opened;

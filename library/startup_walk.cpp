@@ -89,24 +89,51 @@ void StartupWalk::SearchDir1Find(TSearchDir*, const std::string& Name, const TSe
   if (first) firstReport_.notify_one();
 }
 
+void WalkedVideos::Add(std::string_view entry, bool plain, bool read, std::string_view names) {
+  text_.append(entry);
+  const size_t entryEnd = text_.size();
+  text_.append(names);
+  records_.push_back({entryEnd, text_.size(), plain, read});
+}
+
+void WalkedVideos::Append(WalkedVideos&& more) {
+  if (records_.empty()) {
+    std::swap(*this, more);
+    return;
+  }
+  const size_t offset = text_.size();
+  text_ += more.text_;
+  records_.reserve(records_.size() + more.records_.size());
+  for (Record record : more.records_) {
+    record.entryEnd += offset;
+    record.namesEnd += offset;
+    records_.push_back(record);
+  }
+  more = {};
+}
+
+WalkedVideos::Folder WalkedVideos::operator[](size_t i) const {
+  const size_t begin = i == 0 ? 0 : records_[i - 1].namesEnd;
+  const Record& record = records_[i];
+  const std::string_view text(text_);
+  return {text.substr(begin, record.entryEnd - begin), record.plain, record.read,
+          text.substr(record.entryEnd, record.namesEnd - record.entryEnd)};
+}
+
 void StartupWalk::SearchDir1Files(TSearchDir*, const std::string& Folder, std::string& Names,
                                   bool Read) {
   // Most folders hold no video: those cost nothing more.
   if (Read && Names.empty()) return;
-  WalkedVideos videos;
-  videos.read = Read;
-  videos.home = Folder == AppPath;
-  if (videos.home) {
-    videos.entry = home_;
-    videos.plain = true;
+  std::string_view entry;
+  std::string joined;
+  bool plain = true;
+  if (Folder == AppPath) {
+    entry = home_;
   } else {
-    std::string joined;
     // The folder as the walk reported it, without the separator it ends in.
-    videos.entry =
-        EntryOf(std::string_view(Folder).substr(0, Folder.size() - 1), joined, videos.plain);
+    entry = EntryOf(std::string_view(Folder).substr(0, Folder.size() - 1), joined, plain);
   }
-  videos.names = std::move(Names);
-  work_.Add([&videos](Found& found) { found.videos.push_back(std::move(videos)); });
+  work_.Add([&](Found& found) { found.videos.Add(entry, plain, Read, Names); });
 }
 
 void StartupWalk::Walk() {

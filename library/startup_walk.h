@@ -20,23 +20,42 @@
 
 namespace vistrune {
 
-// The videos of one folder the walk read, with the folder-list entry that
-// stands for it.
-struct WalkedVideos {
-  std::string entry;
-  // The entry stands for the folder read as the lists resolve an entry by
-  // default: the home entry for the program folder, the program folder's
-  // path and the entry for a folder below it. Where that is not so (or a
-  // mapping in the configuration file says otherwise) the names are not
-  // those a listing of the entry shows.
-  bool home = false;
-  bool plain = false;
-  // Whether the walk read the folder; a folder it read without videos comes
-  // with none of these, so only one it reported but did not read comes with
-  // read false.
-  bool read = true;
-  // The names, in the platform's order, each followed by a NUL byte.
-  std::string names;
+// The videos of folders the walk read, each with the folder-list entry that
+// stands for it, packed into one text as they came: the walk's thread then
+// allocates once per many folders, not once per folder.
+class WalkedVideos {
+ public:
+  struct Folder {
+    std::string_view entry;
+    // The entry stands for the folder read as the lists resolve an entry by
+    // default: the home entry for the program folder, the program folder's
+    // path and the entry for a folder below it. Where that is not so (or a
+    // mapping in the configuration file says otherwise) the names are not
+    // those a listing of the entry shows.
+    bool plain;
+    // Whether the walk read the folder; a folder it read without videos comes
+    // with none of these, so only one it reported but did not read comes
+    // with read false.
+    bool read;
+    // The names, in the platform's order, each followed by a NUL byte.
+    std::string_view names;
+  };
+
+  void Add(std::string_view entry, bool plain, bool read, std::string_view names);
+  // Adds the folders of more after these.
+  void Append(WalkedVideos&& more);
+  size_t Count() const { return records_.size(); }
+  Folder operator[](size_t i) const;
+
+ private:
+  struct Record {
+    size_t entryEnd;
+    size_t namesEnd;
+    bool plain;
+    bool read;
+  };
+  std::string text_;
+  std::vector<Record> records_;
 };
 
 class StartupWalk {
@@ -64,7 +83,7 @@ class StartupWalk {
   struct Found {
     std::string text;
     std::vector<size_t> ends;
-    std::vector<WalkedVideos> videos;
+    WalkedVideos videos;
     // The entries, as views into text.
     std::vector<std::string_view> Entries() const;
   };

@@ -58,60 +58,87 @@ void VideoIndex::AddFolded(std::string& folded, std::vector<uint32_t>& ends, siz
   ends.push_back(static_cast<uint32_t>(folded.size()));
 }
 
+size_t VideoIndex::PackOfFolder(size_t folder) const {
+  if (packs_.size() == 1) return 0;
+  return static_cast<size_t>(std::upper_bound(firstFolders_.begin(), firstFolders_.end(), folder) -
+                             firstFolders_.begin()) -
+         1;
+}
+
+size_t VideoIndex::PackOfVideo(size_t video) const {
+  if (packs_.size() == 1) return 0;
+  return static_cast<size_t>(std::upper_bound(firstVideos_.begin(), firstVideos_.end(), video) -
+                             firstVideos_.begin()) -
+         1;
+}
+
+int VideoIndex::Row(size_t folder) const {
+  const size_t pack = PackOfFolder(folder);
+  return packs_[pack].rows[folder - firstFolders_[pack]];
+}
+
+std::string_view VideoIndex::Entry(size_t folder) const {
+  const size_t pack = PackOfFolder(folder);
+  return Piece(packs_[pack].entries, packs_[pack].entryEnds, folder - firstFolders_[pack]);
+}
+
+std::string_view VideoIndex::Name(size_t video) const {
+  const size_t pack = PackOfVideo(video);
+  return Piece(packs_[pack].names, packs_[pack].nameEnds, video - firstVideos_[pack]);
+}
+
+std::vector<std::string_view> VideoIndex::Entries() const {
+  std::vector<std::string_view> entries;
+  entries.reserve(FolderCount());
+  for (const Pack& pack : packs_)
+    for (size_t folder = 0; folder < pack.FolderCount(); ++folder)
+      entries.push_back(Piece(pack.entries, pack.entryEnds, folder));
+  return entries;
+}
+
 void VideoIndex::AddFolder(int row, std::string_view entry,
                            const std::vector<std::string_view>& names, const SearchFold& fold) {
   if (names.empty()) return;
-  rows_.push_back(row);
-  AddText(entries_, entryEnds_, foldedEntries_, foldedEntryEnds_, entry, fold);
+  if (packs_.empty()) AddPack({});
+  Pack& pack = packs_.back();
+  pack.rows.push_back(row);
+  AddText(pack.entries, pack.entryEnds, pack.foldedEntries, pack.foldedEntryEnds, entry, fold);
   for (const std::string_view name : names)
-    AddText(names_, nameEnds_, foldedNames_, foldedNameEnds_, name, fold);
-  folderVideoEnds_.push_back(static_cast<uint32_t>(nameEnds_.size()));
+    AddText(pack.names, pack.nameEnds, pack.foldedNames, pack.foldedNameEnds, name, fold);
+  pack.folderVideoEnds.push_back(static_cast<uint32_t>(pack.nameEnds.size()));
+  ++folderCount_;
+  videoCount_ += names.size();
+}
+
+void VideoIndex::AddPack(Pack pack) {
+  firstFolders_.push_back(static_cast<uint32_t>(folderCount_));
+  firstVideos_.push_back(static_cast<uint32_t>(videoCount_));
+  folderCount_ += pack.FolderCount();
+  videoCount_ += pack.nameEnds.size();
+  packs_.push_back(std::move(pack));
 }
 
 void VideoIndex::Append(const VideoIndex& more) {
-  // Each end counts from the beginning of its own text, so the ends of more
-  // move by what this holds already.
-  auto add = [](std::vector<uint32_t>& ends, const std::vector<uint32_t>& moreEnds,
-                uint32_t offset) {
-    ends.reserve(ends.size() + moreEnds.size());
-    for (const uint32_t end : moreEnds) ends.push_back(end + offset);
-  };
-  // The folded texts of more follow this one's texts, all of them.
-  auto addFolded = [&add](std::string& folded, std::vector<uint32_t>& ends, size_t count,
-                          const std::string& moreFolded, const std::vector<uint32_t>& moreEnds) {
-    if (moreEnds.empty()) return;
-    ends.resize(count, static_cast<uint32_t>(folded.size()));
-    add(ends, moreEnds, static_cast<uint32_t>(folded.size()));
-    folded += moreFolded;
-  };
-  rows_.insert(rows_.end(), more.rows_.begin(), more.rows_.end());
-  addFolded(foldedEntries_, foldedEntryEnds_, entryEnds_.size(), more.foldedEntries_,
-            more.foldedEntryEnds_);
-  add(entryEnds_, more.entryEnds_, static_cast<uint32_t>(entries_.size()));
-  entries_ += more.entries_;
-  add(folderVideoEnds_, more.folderVideoEnds_, static_cast<uint32_t>(nameEnds_.size()));
-  addFolded(foldedNames_, foldedNameEnds_, nameEnds_.size(), more.foldedNames_,
-            more.foldedNameEnds_);
-  add(nameEnds_, more.nameEnds_, static_cast<uint32_t>(names_.size()));
-  names_ += more.names_;
+  for (const Pack& pack : more.packs_) AddPack(pack);
 }
 
 void VideoIndex::Append(VideoIndex&& more) {
   if (FolderCount() == 0) {
     *this = std::move(more);
-  } else {
-    Append(static_cast<const VideoIndex&>(more));
+    return;
   }
+  for (Pack& pack : more.packs_) AddPack(std::move(pack));
+  more.Clear();
 }
 
 void VideoIndex::OrderNewFolders() const {
   const size_t ordered = order_.size();
   if (ordered == FolderCount()) return;
+  const std::vector<std::string_view> entries = Entries();
   order_.resize(FolderCount());
-  std::iota(order_.begin() + static_cast<std::ptrdiff_t>(ordered), order_.end(),
-            static_cast<uint32_t>(ordered));
-  auto less = [this](uint32_t a, uint32_t b) { return CaselessLess(Entry(a), Entry(b)); };
   const auto added = order_.begin() + static_cast<std::ptrdiff_t>(ordered);
+  std::iota(added, order_.end(), static_cast<uint32_t>(ordered));
+  auto less = [&entries](uint32_t a, uint32_t b) { return CaselessLess(entries[a], entries[b]); };
   std::stable_sort(added, order_.end(), less);
   // Those equal in the order keep the earlier first.
   std::inplace_merge(order_.begin(), added, order_.end(), less);
@@ -120,9 +147,10 @@ void VideoIndex::OrderNewFolders() const {
 void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   // The rows already some folder's are no other's.
   std::vector<bool> taken(entries.size());
-  for (const int32_t row : rows_)
-    if (row >= 0 && static_cast<size_t>(row) < entries.size())
-      taken[static_cast<size_t>(row)] = true;
+  for (const Pack& pack : packs_)
+    for (const int32_t row : pack.rows)
+      if (row >= 0 && static_cast<size_t>(row) < entries.size())
+        taken[static_cast<size_t>(row)] = true;
   // The rows of each entry, first to last: where each text first stands,
   // and from each row the next that holds the same text.
   constexpr uint32_t kNone = UINT32_MAX;
@@ -138,24 +166,32 @@ void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   }
   // Each folder takes the first free row that holds exactly its entry;
   // folders of the same entry take them as they were added.
-  for (size_t folder = 0; folder < FolderCount(); ++folder) {
-    if (rows_[folder] >= 0) continue;
-    const auto found = first.find(Entry(folder));
-    if (found == first.end()) continue;
-    uint32_t row = found->second;
-    while (row != kNone && taken[row]) row = next[row];
-    if (row == kNone) continue;
-    taken[row] = true;
-    rows_[folder] = static_cast<int32_t>(row);
+  std::vector<uint32_t> rows;
+  rows.reserve(FolderCount());
+  for (Pack& pack : packs_) {
+    for (size_t folder = 0; folder < pack.FolderCount(); ++folder) {
+      int32_t& row = pack.rows[folder];
+      if (row < 0) {
+        const auto found = first.find(Piece(pack.entries, pack.entryEnds, folder));
+        uint32_t free = found == first.end() ? kNone : found->second;
+        while (free != kNone && taken[free]) free = next[free];
+        if (free != kNone) {
+          taken[free] = true;
+          row = static_cast<int32_t>(free);
+        }
+      }
+      rows.push_back(static_cast<uint32_t>(row));
+    }
   }
   // In the order of the rows; a folder whose entry the list does not hold
-  // goes last, those in the order of their entries.
+  // (row -1, the largest as unsigned) goes last, those in the order of
+  // their entries.
+  const std::vector<std::string_view> folderEntries = Entries();
   order_.resize(FolderCount());
   std::iota(order_.begin(), order_.end(), 0u);
-  std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
-    const auto rowA = static_cast<uint32_t>(rows_[a]), rowB = static_cast<uint32_t>(rows_[b]);
-    if (rowA != rowB) return rowA < rowB;
-    return rows_[a] < 0 && CaselessLess(Entry(a), Entry(b));
+  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+    if (rows[a] != rows[b]) return rows[a] < rows[b];
+    return rows[a] == kNone && CaselessLess(folderEntries[a], folderEntries[b]);
   });
 }
 
@@ -167,35 +203,44 @@ void VideoIndex::Compact() {
   // The folders are laid out anew in the order they are searched in, so
   // that a search reads the texts in sequence.
   OrderNewFolders();
-  VideoIndex laid;
-  laid.rows_.reserve(rows_.size());
-  laid.entries_.reserve(entries_.size());
-  laid.entryEnds_.reserve(entryEnds_.size());
-  laid.foldedEntries_.reserve(foldedEntries_.size());
-  laid.folderVideoEnds_.reserve(folderVideoEnds_.size());
-  laid.names_.reserve(names_.size());
-  laid.nameEnds_.reserve(nameEnds_.size());
-  laid.foldedNames_.reserve(foldedNames_.size());
-  laid.order_.reserve(order_.size());
+  Pack laid;
+  auto reserve = [this](auto& laidOut, auto part) {
+    size_t size = 0;
+    for (const Pack& pack : packs_) size += (pack.*part).size();
+    laidOut.reserve(size);
+  };
+  reserve(laid.rows, &Pack::rows);
+  reserve(laid.entries, &Pack::entries);
+  reserve(laid.entryEnds, &Pack::entryEnds);
+  reserve(laid.foldedEntries, &Pack::foldedEntries);
+  reserve(laid.folderVideoEnds, &Pack::folderVideoEnds);
+  reserve(laid.names, &Pack::names);
+  reserve(laid.nameEnds, &Pack::nameEnds);
+  reserve(laid.foldedNames, &Pack::foldedNames);
   auto copy = [](std::string& text, std::vector<uint32_t>& ends, std::string_view piece) {
     text.append(piece);
     ends.push_back(static_cast<uint32_t>(text.size()));
   };
   for (const uint32_t folder : order_) {
-    laid.order_.push_back(static_cast<uint32_t>(laid.FolderCount()));
-    laid.rows_.push_back(rows_[folder]);
-    copy(laid.entries_, laid.entryEnds_, Entry(folder));
-    AddFolded(laid.foldedEntries_, laid.foldedEntryEnds_, laid.entryEnds_.size() - 1,
-              FoldedPiece(foldedEntries_, foldedEntryEnds_, folder));
-    for (uint32_t video = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
-         video < folderVideoEnds_[folder]; ++video) {
-      copy(laid.names_, laid.nameEnds_, Name(video));
-      AddFolded(laid.foldedNames_, laid.foldedNameEnds_, laid.nameEnds_.size() - 1,
-                FoldedPiece(foldedNames_, foldedNameEnds_, video));
+    const size_t at = PackOfFolder(folder);
+    const Pack& pack = packs_[at];
+    const size_t local = folder - firstFolders_[at];
+    laid.rows.push_back(pack.rows[local]);
+    copy(laid.entries, laid.entryEnds, Piece(pack.entries, pack.entryEnds, local));
+    AddFolded(laid.foldedEntries, laid.foldedEntryEnds, laid.entryEnds.size() - 1,
+              FoldedPiece(pack.foldedEntries, pack.foldedEntryEnds, local));
+    for (uint32_t video = pack.FirstVideo(local); video < pack.folderVideoEnds[local]; ++video) {
+      copy(laid.names, laid.nameEnds, Piece(pack.names, pack.nameEnds, video));
+      AddFolded(laid.foldedNames, laid.foldedNameEnds, laid.nameEnds.size() - 1,
+                FoldedPiece(pack.foldedNames, pack.foldedNameEnds, video));
     }
-    laid.folderVideoEnds_.push_back(static_cast<uint32_t>(laid.nameEnds_.size()));
+    laid.folderVideoEnds.push_back(static_cast<uint32_t>(laid.nameEnds.size()));
   }
-  *this = std::move(laid);
+  Clear();
+  if (laid.FolderCount() == 0) return;
+  AddPack(std::move(laid));
+  order_.resize(FolderCount());
+  std::iota(order_.begin(), order_.end(), 0u);
 }
 
 void VideoIndex::AppendKey(std::string& key, std::string_view text, std::string_view folded) {
@@ -221,8 +266,12 @@ void VideoIndex::Find(const std::vector<std::string>& words, size_t firstFolder,
 
 void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
                         std::vector<std::string_view>& rest, std::vector<Hit>& hits) const {
+  const size_t at = PackOfFolder(folder);
+  const Pack& pack = packs_[at];
+  const size_t local = folder - firstFolders_[at];
   key.clear();
-  AppendKey(key, Entry(folder), FoldedPiece(foldedEntries_, foldedEntryEnds_, folder));
+  AppendKey(key, Piece(pack.entries, pack.entryEnds, local),
+            FoldedPiece(pack.foldedEntries, pack.foldedEntryEnds, local));
   // A word the entry holds is found for every video of the folder; the
   // others are looked for in the whole text of each video.
   rest.clear();
@@ -230,17 +279,17 @@ void VideoIndex::FindIn(const std::vector<std::string>& words, uint32_t folder, 
     if (key.find(word) == std::string::npos) rest.push_back(word);
   key += platform::kPathDelimiter;
   const size_t entryLength = key.size();
-  const uint32_t first = folder == 0 ? 0 : folderVideoEnds_[folder - 1];
-  for (uint32_t video = first; video < folderVideoEnds_[folder]; ++video) {
+  for (uint32_t video = pack.FirstVideo(local); video < pack.folderVideoEnds[local]; ++video) {
     if (!rest.empty()) {
       key.resize(entryLength);
-      AppendKey(key, Name(video), FoldedPiece(foldedNames_, foldedNameEnds_, video));
+      AppendKey(key, Piece(pack.names, pack.nameEnds, video),
+                FoldedPiece(pack.foldedNames, pack.foldedNameEnds, video));
       if (!std::all_of(rest.begin(), rest.end(), [&key](std::string_view word) {
             return key.find(word) != std::string::npos;
           }))
         continue;
     }
-    hits.push_back({folder, video});
+    hits.push_back({folder, firstVideos_[at] + video});
   }
 }
 
@@ -291,16 +340,11 @@ VideoIndexBuild::~VideoIndexBuild() {
   work_.Finish();
 }
 
-void VideoIndexBuild::AddWalked(std::vector<WalkedVideos> videos) {
-  if (videos.empty()) return;
+void VideoIndexBuild::AddWalked(WalkedVideos videos) {
+  if (videos.Count() == 0) return;
   {
     const std::lock_guard lock(mutex_);
-    if (walked_.empty()) {
-      walked_.swap(videos);
-    } else {
-      walked_.insert(walked_.end(), std::make_move_iterator(videos.begin()),
-                     std::make_move_iterator(videos.end()));
-    }
+    walked_.push_back(std::move(videos));
   }
   changed_.notify_one();
 }
@@ -371,13 +415,14 @@ VideoIndexBuild::Entries VideoIndexBuild::FixedFolderNames() {
   return Entries(fixedText_, fixedEnds_);
 }
 
-bool VideoIndexBuild::ResolvesToWhatTheWalkRead(const std::string& entry) const {
+bool VideoIndexBuild::ResolvesToWhatTheWalkRead(std::string_view entry) const {
   // Without mappings every entry resolves to the walk's folder: the home
   // entry to the program folder, any other (never ending in a separator)
   // to the program folder's path and the entry.
   if (!mapsEntries_) return true;
+  const std::string named(entry);
   const std::string folder =
-      ResolveFolderPath(entry, programFolder_ + entry, config_, home_, programFolder_);
+      ResolveFolderPath(named, programFolder_ + named, config_, home_, programFolder_);
   return entry == home_ ? folder == programFolder_
                         : folder.size() == programFolder_.size() + entry.size() + 1 &&
                               folder.compare(0, programFolder_.size(), programFolder_) == 0 &&
@@ -413,25 +458,28 @@ void VideoIndexBuild::Gather() {
       if (walked_.empty()) break;  // the walk has ended, and all it read is here
       walked.swap(walked_);
     }
-    for (WalkedVideos& folder : walked) {
-      if (stop_.load()) return;
-      if (!folder.read) {
-        unreadText += folder.entry;
-        unreadEnds.push_back(unreadText.size());
-        continue;
+    for (const WalkedVideos& videos : walked) {
+      for (size_t i = 0; i < videos.Count(); ++i) {
+        if (stop_.load()) return;
+        const WalkedVideos::Folder folder = videos[i];
+        if (!folder.read) {
+          unreadText += folder.entry;
+          unreadEnds.push_back(unreadText.size());
+          continue;
+        }
+        // What the walk read is what a listing of the entry reads only where
+        // the entry resolves to that folder.
+        if (!folder.plain || !ResolvesToWhatTheWalkRead(folder.entry)) continue;
+        gatheredText += folder.entry;
+        gatheredEnds.push_back(gatheredText.size());
+        names_.clear();
+        for (size_t begin = 0, end; begin < folder.names.size(); begin = end + 1) {
+          end = folder.names.find('\0', begin);
+          names_.push_back(folder.names.substr(begin, end - begin));
+        }
+        AddFolder(-1, folder.entry, names_);
+        if (BatchFull()) HandOver();
       }
-      // What the walk read is what a listing of the entry reads only where
-      // the entry resolves to that folder.
-      if (!folder.plain || !ResolvesToWhatTheWalkRead(folder.entry)) continue;
-      gatheredText += folder.entry;
-      gatheredEnds.push_back(gatheredText.size());
-      names_.clear();
-      for (size_t begin = 0, end; begin < folder.names.size(); begin = end + 1) {
-        end = folder.names.find('\0', begin);
-        names_.push_back(std::string_view(folder.names).substr(begin, end - begin));
-      }
-      AddFolder(-1, folder.entry, names_);
-      if (BatchFull()) HandOver();
     }
     walked.clear();
     HandOver();

@@ -44,19 +44,19 @@ class VideoIndex {
     bool operator==(const Hit&) const = default;
   };
 
-  size_t FolderCount() const { return folderVideoEnds_.size(); }
-  size_t VideoCount() const { return nameEnds_.size(); }
+  size_t FolderCount() const { return folderCount_; }
+  size_t VideoCount() const { return videoCount_; }
   // The row of the folder list the folder stands for, and its entry; the row
   // is -1 while it is not known.
-  int Row(size_t folder) const { return rows_[folder]; }
-  std::string_view Entry(size_t folder) const { return Piece(entries_, entryEnds_, folder); }
-  std::string_view Name(size_t video) const { return Piece(names_, nameEnds_, video); }
+  int Row(size_t folder) const;
+  std::string_view Entry(size_t folder) const;
+  std::string_view Name(size_t video) const;
 
   // Adds a folder with its videos (names, in their order; none adds nothing).
   void AddFolder(int row, std::string_view entry, const std::vector<std::string_view>& names,
                  const SearchFold& fold);
   // Adds the folders of more after this one's, each in its place in the
-  // order; an index that holds none takes more over whole.
+  // order. The texts are not copied together: Compact does that once.
   void Append(const VideoIndex& more);
   void Append(VideoIndex&& more);
   // Gives each folder whose row is not known the row of entries (the folder
@@ -64,8 +64,8 @@ class VideoIndex {
   // the first such; then orders the folders by their rows.
   void SetRows(const std::vector<std::string>& entries);
   void Clear();
-  // Gives back the room kept for growing, and lays the folders out in the
-  // order they are searched in (they are numbered anew in that order).
+  // Lays the folders out in one piece, in the order they are searched in
+  // (they are numbered anew in that order), without room kept for growing.
   void Compact();
 
   // Adds to hits the videos of the folders from firstFolder on (in the
@@ -79,6 +79,27 @@ class VideoIndex {
   void MergeHits(std::vector<Hit>& hits, const std::vector<Hit>& more) const;
 
  private:
+  // Folders added together (a batch of the gathering, or all of them once
+  // laid out), their texts packed, numbered from 0 within it.
+  struct Pack {
+    std::vector<int32_t> rows;
+    std::string entries;
+    std::vector<uint32_t> entryEnds;
+    // Folded entries and names; empty for those that fold as ASCII does.
+    std::string foldedEntries;
+    std::vector<uint32_t> foldedEntryEnds;
+    std::vector<uint32_t> folderVideoEnds;  // where each folder's videos end
+    std::string names;
+    std::vector<uint32_t> nameEnds;
+    std::string foldedNames;
+    std::vector<uint32_t> foldedNameEnds;
+
+    size_t FolderCount() const { return folderVideoEnds.size(); }
+    uint32_t FirstVideo(size_t folder) const {
+      return folder == 0 ? 0 : folderVideoEnds[folder - 1];
+    }
+  };
+
   static std::string_view Piece(const std::string& text, const std::vector<uint32_t>& ends,
                                 size_t i) {
     const uint32_t begin = i == 0 ? 0 : ends[i - 1];
@@ -99,6 +120,12 @@ class VideoIndex {
   static void AddText(std::string& text, std::vector<uint32_t>& ends, std::string& folded,
                       std::vector<uint32_t>& foldedEnds, std::string_view piece,
                       const SearchFold& fold);
+  // The pack that holds a folder, or a video, by its number.
+  size_t PackOfFolder(size_t folder) const;
+  size_t PackOfVideo(size_t video) const;
+  void AddPack(Pack pack);
+  // Every folder's entry, by its number.
+  std::vector<std::string_view> Entries() const;
   // Puts the folders added since the last search in their places in
   // order_: sorting them as they come would cost every walk, searched or
   // not.
@@ -106,17 +133,12 @@ class VideoIndex {
   void FindIn(const std::vector<std::string>& words, uint32_t folder, std::string& key,
               std::vector<std::string_view>& rest, std::vector<Hit>& hits) const;
 
-  std::vector<int32_t> rows_;
-  std::string entries_;
-  std::vector<uint32_t> entryEnds_;
-  // Folded entries and names; empty for those that fold as ASCII does.
-  std::string foldedEntries_;
-  std::vector<uint32_t> foldedEntryEnds_;
-  std::vector<uint32_t> folderVideoEnds_;  // where each folder's videos end
-  std::string names_;
-  std::vector<uint32_t> nameEnds_;
-  std::string foldedNames_;
-  std::vector<uint32_t> foldedNameEnds_;
+  std::vector<Pack> packs_;
+  // The number of the first folder and of the first video of each pack.
+  std::vector<uint32_t> firstFolders_;
+  std::vector<uint32_t> firstVideos_;
+  size_t folderCount_ = 0;
+  size_t videoCount_ = 0;
   // The folders in the order they are searched in: those added before the
   // last search, and those added since, once the next search orders them.
   mutable std::vector<uint32_t> order_;
@@ -146,7 +168,7 @@ class VideoIndexBuild {
   VideoIndexBuild& operator=(const VideoIndexBuild&) = delete;
 
   // The videos of folders the walk read.
-  void AddWalked(std::vector<WalkedVideos> videos);
+  void AddWalked(WalkedVideos videos);
   // The walk has ended; entries are the folder list's, in its order.
   void EndWalk(std::vector<std::string> entries);
 
@@ -167,7 +189,7 @@ class VideoIndexBuild {
   void HandOver();
   // Whether entry resolves to the folder of the walk it names: the program
   // folder for the home entry, else the program folder's path and the entry.
-  bool ResolvesToWhatTheWalkRead(const std::string& entry) const;
+  bool ResolvesToWhatTheWalkRead(std::string_view entry) const;
 
   // Entries, each of which stands for one row of the list: found once each.
   class Entries {

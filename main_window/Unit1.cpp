@@ -219,11 +219,10 @@ void TForm1::MergeWalked() {
   StartupWalk::Found found = walk_->TakeFound();
   // The videos of the folders the walk read join the find window's index;
   // not before this window shows, which making the find window would delay.
-  walkedVideos_.insert(walkedVideos_.end(), std::make_move_iterator(found.videos.begin()),
-                       std::make_move_iterator(found.videos.end()));
-  if (isVisible() && !walkedVideos_.empty()) {
+  walkedVideos_.Append(std::move(found.videos));
+  if (isVisible() && walkedVideos_.Count() > 0) {
     FindWindow()->AddWalked(std::move(walkedVideos_));
-    walkedVideos_.clear();
+    walkedVideos_ = {};
   }
   if (found.ends.empty()) return;
   std::vector<std::string_view> batch = found.Entries();

@@ -154,7 +154,7 @@ class TForm1 : public QWidget {
   bool walking_ = false;
   int walkedListed_ = 0;
   // The videos the walk read, kept until this window shows.
-  std::vector<vistrune::WalkedVideos> walkedVideos_;
+  vistrune::WalkedVideos walkedVideos_;
   // The folders the lists show: the program folder, the walked folders and
   // the fixed folders, in the list's order.
   vistrune::FolderLibrary library_;

@@ -179,6 +179,26 @@ TEST(VideoIndexTest, BatchesJoinedFindByTheFoldedTexts) {
   }
 }
 
+// The walk's records joined batch to batch (as the main window keeps them
+// until it shows) give back each folder as it was added.
+TEST(VideoIndexTest, WalkedVideosJoinedGiveEachFolderBack) {
+  WalkedVideos joined, first, second;
+  first.Add("a", true, true, std::string("x.avi\0", 6));
+  second.Add("b/c", false, true, std::string("y.avi\0z.wmv\0", 12));
+  second.Add("d", true, false, "");
+  joined.Append(std::move(first));
+  joined.Append(std::move(second));
+  ASSERT_EQ(joined.Count(), 3u);
+  Names folders;
+  for (size_t i = 0; i < joined.Count(); ++i) {
+    const WalkedVideos::Folder folder = joined[i];
+    folders.push_back(std::string(folder.entry) + (folder.plain ? "+" : "-") +
+                      (folder.read ? "+" : "-") + std::string(folder.names));
+  }
+  EXPECT_EQ(folders,
+            (Names{std::string("a++x.avi\0", 9), std::string("b/c-+y.avi\0z.wmv\0", 17), "d+-"}));
+}
+
 // While folders arrive out of the list's order, a search gives them in it:
 // by their entries caselessly, equal ones as they came, also after more
 // arrive than the last search saw.
