@@ -17,12 +17,13 @@ constexpr char16_t kKatakanaDistance = 0x30A1 - 0x3041;
 
 #ifndef _WIN32
 // Whether the fold leaves the character of the Basic Multilingual Plane
-// beyond ASCII as it is wherever it stands, as it does most kanji and
-// katakana: it folds to itself, has no decomposition and combines with
-// nothing before it (its combining class is 0 and it is no second part of a
-// canonical decomposition). A text of such characters and ASCII then folds
-// to itself with its ASCII capitals made small. Found from Qt's Unicode
-// data, each character the first time it is asked for.
+// beyond ASCII as it is wherever it stands, as it does most kanji and kana:
+// it folds to itself, has no decomposition but a canonical one (which the
+// fold composes again: ガ, 가), and neither it nor the first part of its
+// decomposition combines with anything before it (combining class 0, no
+// second part of a canonical decomposition). A text of such characters and
+// ASCII then folds to itself with its ASCII capitals made small. Found from
+// Qt's Unicode data, each character the first time it is asked for.
 bool FoldLeavesAsItIs(char32_t c) {
   static const std::vector<bool> second = [] {
     std::vector<bool> parts(0x10000);
@@ -39,8 +40,13 @@ bool FoldLeavesAsItIs(char32_t c) {
   static std::atomic<uint8_t> known[0x10000];
   const uint8_t state = known[c].load(std::memory_order_relaxed);
   if (state != 0) return state == 1;
-  bool left = !QChar::isSurrogate(c) && !second[c] && QChar::combiningClass(c) == 0 &&
-              QChar::decompositionTag(c) == QChar::NoDecomposition;
+  char32_t first = c;
+  while (first < 0x10000 && QChar::decompositionTag(first) == QChar::Canonical)
+    first = QChar::decomposition(first).toUcs4().front();
+  const auto tag = QChar::decompositionTag(c);
+  bool left = !QChar::isSurrogate(c) && first < 0x10000 && !second[c] && !second[first] &&
+              QChar::combiningClass(c) == 0 && QChar::combiningClass(first) == 0 &&
+              (tag == QChar::NoDecomposition || tag == QChar::Canonical);
   if (left) {
     const QString one(QChar(static_cast<char16_t>(c)));
     left = FoldForSearch(one) == one;

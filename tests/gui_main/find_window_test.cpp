@@ -42,6 +42,7 @@ TEST(FindMatching, EveryWordOccursInTheEntryAndNameFoldedAlike) {
       // the names' encoding on Windows, holds neither).
       {"Movies", "か\u3099っこう.avi", "ガッコウ", true},
       {"Movies", "\u1100\u1161.avi", "\uac00", true},
+      {"Movies", "\uac00\u11a8.avi", "\uac01", true},
 #endif
       // The entry may hold every word, whatever the name; but every word counts.
       {"Anime", "x.avi", "anime", true},
