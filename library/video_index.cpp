@@ -1,9 +1,10 @@
 #include "library/video_index.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <numeric>
-#include <unordered_map>
+#include <optional>
 #include <utility>
 
 #include "config/schema.h"
@@ -29,6 +30,43 @@ constexpr size_t kBatchVideos = 4096;
 constexpr size_t kBatchFolders = 1024;
 // Up to how many names a folder's are sorted by insertion.
 constexpr size_t kFewNames = 32;
+
+constexpr uint32_t kNoRow = UINT32_MAX;
+
+// The rows of the folder list by their entries: a table of row numbers,
+// open addressing, which for a hundred thousand entries costs a fraction of
+// a map of nodes. Rows of the same entry are chained first to last.
+class RowsByEntry {
+ public:
+  explicit RowsByEntry(const std::vector<std::string>& entries)
+      : entries_(entries), next_(entries.size(), kNoRow) {
+    size_t size = 16;
+    while (size < 2 * entries.size()) size *= 2;
+    slots_.assign(size, kNoRow);
+    for (size_t row = entries.size(); row-- > 0;) {
+      uint32_t& slot = slots_[SlotOf(entries[row])];
+      next_[row] = slot;
+      slot = static_cast<uint32_t>(row);
+    }
+  }
+  // The first row of entry, and the one after row of the same entry;
+  // kNoRow for none.
+  uint32_t First(std::string_view entry) const { return slots_[SlotOf(entry)]; }
+  uint32_t Next(uint32_t row) const { return next_[row]; }
+
+ private:
+  // The slot that holds entry's first row, or the empty one where it goes.
+  size_t SlotOf(std::string_view entry) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at = std::hash<std::string_view>{}(entry)&mask;
+    while (slots_[at] != kNoRow && entries_[slots_[at]] != entry) at = (at + 1) & mask;
+    return at;
+  }
+
+  const std::vector<std::string>& entries_;
+  std::vector<uint32_t> slots_;
+  std::vector<uint32_t> next_;
+};
 
 }  // namespace
 
@@ -151,19 +189,7 @@ void VideoIndex::SetRows(const std::vector<std::string>& entries) {
     for (const int32_t row : pack.rows)
       if (row >= 0 && static_cast<size_t>(row) < entries.size())
         taken[static_cast<size_t>(row)] = true;
-  // The rows of each entry, first to last: where each text first stands,
-  // and from each row the next that holds the same text.
-  constexpr uint32_t kNone = UINT32_MAX;
-  std::unordered_map<std::string_view, uint32_t> first;
-  first.reserve(entries.size());
-  std::vector<uint32_t> next(entries.size(), kNone);
-  for (size_t row = entries.size(); row-- > 0;) {
-    const auto [found, added] = first.try_emplace(entries[row], static_cast<uint32_t>(row));
-    if (!added) {
-      next[row] = found->second;
-      found->second = static_cast<uint32_t>(row);
-    }
-  }
+  const RowsByEntry rowsByEntry(entries);
   // Each folder takes the first free row that holds exactly its entry;
   // folders of the same entry take them as they were added.
   std::vector<uint32_t> rows;
@@ -172,10 +198,9 @@ void VideoIndex::SetRows(const std::vector<std::string>& entries) {
     for (size_t folder = 0; folder < pack.FolderCount(); ++folder) {
       int32_t& row = pack.rows[folder];
       if (row < 0) {
-        const auto found = first.find(Piece(pack.entries, pack.entryEnds, folder));
-        uint32_t free = found == first.end() ? kNone : found->second;
-        while (free != kNone && taken[free]) free = next[free];
-        if (free != kNone) {
+        uint32_t free = rowsByEntry.First(Piece(pack.entries, pack.entryEnds, folder));
+        while (free != kNoRow && taken[free]) free = rowsByEntry.Next(free);
+        if (free != kNoRow) {
           taken[free] = true;
           row = static_cast<int32_t>(free);
         }
@@ -191,7 +216,7 @@ void VideoIndex::SetRows(const std::vector<std::string>& entries) {
   std::iota(order_.begin(), order_.end(), 0u);
   std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
     if (rows[a] != rows[b]) return rows[a] < rows[b];
-    return rows[a] == kNone && CaselessLess(folderEntries[a], folderEntries[b]);
+    return rows[a] == kNoRow && CaselessLess(folderEntries[a], folderEntries[b]);
   });
 }
 
@@ -387,6 +412,10 @@ VideoIndexBuild::Entries::Entries(const std::string& text, const std::vector<siz
   std::sort(entries_.begin(), entries_.end());
 }
 
+bool VideoIndexBuild::Entries::Holds(std::string_view entry) const {
+  return std::binary_search(entries_.begin(), entries_.end(), entry);
+}
+
 bool VideoIndexBuild::Entries::Take(std::string_view entry) {
   for (auto found = std::lower_bound(entries_.begin(), entries_.end(), entry);
        found != entries_.end() && *found == entry; ++found) {
@@ -487,11 +516,17 @@ void VideoIndexBuild::Gather() {
   // The rest of the list: the fixed folders, and what the walk did not read.
   // Each entry gathered stands for one row; a second row of the same entry
   // (a fixed folder's name) is read.
-  Entries gathered(gatheredText, gatheredEnds), unread(unreadText, unreadEnds);
+  Entries unread(unreadText, unreadEnds);
   Entries fixed = FixedFolderNames();
+  // Most rows are walked folders that nothing maps elsewhere: their videos
+  // came from the walk, or they hold none. The gathered entries are sorted
+  // only once a row needs them.
+  std::optional<Entries> gathered;
   for (size_t row = 0; row < entries_.size() && !stop_.load(); ++row) {
     const std::string& entry = entries_[row];
-    if (gathered.Take(entry)) continue;
+    if (fromWalk_ && !mapsEntries_ && !fixed.Holds(entry) && !unread.Holds(entry)) continue;
+    if (!gathered) gathered.emplace(gatheredText, gatheredEnds);
+    if (gathered->Take(entry)) continue;
     // A walked folder that the walk read without videos, where the entry
     // resolves to it, adds nothing.
     if (fromWalk_ && !fixed.Take(entry) && !unread.Take(entry) && ResolvesToWhatTheWalkRead(entry))

@@ -195,6 +195,7 @@ class VideoIndexBuild {
   class Entries {
    public:
     Entries(const std::string& text, const std::vector<size_t>& ends);
+    bool Holds(std::string_view entry) const;
     // Whether entry is one not found before.
     bool Take(std::string_view entry);
 
