@@ -478,6 +478,7 @@ class FolderReadAhead {
   // A reader thread's loop; an extra one reads only while reads are slow.
   void ReadFolders(bool extra) {
     platform::DirReader reader;
+    reader.DetailsOfFoldersAhead(!namesOnly_);
     bool watch = false;  // see ReadSlot
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -653,6 +654,7 @@ bool TSearchDir::Search() {
     FolderReadAhead readAhead(ReadAheadThreads, namesOnly, keepEntry);
     if (readAhead.Started()) {
       platform::DirReader reader;
+      reader.DetailsOfFoldersAhead(!namesOnly);
       std::vector<ListedEntry> listed;
       std::shared_ptr<platform::OpenFolder> listedFolder;
       std::vector<FolderToRead> toHand;
@@ -685,6 +687,7 @@ bool TSearchDir::Search() {
   // directory is open besides those kept for the folders in them; its
   // destructor closes it when a handler's exception leaves Search.
   platform::DirReader reader;
+  reader.DetailsOfFoldersAhead(!namesOnly);
   std::string folder;
   ListedEntry entry;
   while (!Queue.empty()) {

@@ -31,6 +31,10 @@ bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime
 // that the tests reach the way such entries are read. The program never
 // sets it.
 void IgnoreListedEntryTypes(bool ignore);
+
+// While every is true, every DirReader takes its stats as slow, so that the
+// tests reach the stats made ahead in parallel. The program never sets it.
+void CountEveryStatAsSlow(bool every);
 #endif
 
 // The identity of a file system object: the same object has the same pair.
@@ -102,6 +106,14 @@ class OpenFolder {
 // from the leading dot; "." and ".." are folders without a stat. Nothing is
 // stat'ed for plain files and folders until Details() is asked for.
 //
+// Where stats are slow (a stat that waited on the medium, as every request
+// on a network share does), the reader makes them ahead: at the first stat
+// it needs in a batch of listed entries, it makes those of every later
+// entry of the batch that will need one (see DetailsOfFoldersAhead) at once,
+// in parallel, and hands out their results in turn. What it gives is the
+// same either way. Linux only, where the kernel's io_uring is offered;
+// elsewhere, and while stats are fast, one at a time.
+//
 // The reader owns its open directory: Close() or the destructor releases it.
 //
 // Windows: one FindFirstFileExA (with a large fetch)/FindNextFileA search of
@@ -144,6 +156,11 @@ class DirReader {
   // gets the link's own details. False when the entry has gone.
   bool Details(EntryDetails& details);
 
+  // Whether Details() will be asked of every folder entry, so that stats
+  // made ahead include theirs. False by default. Windows needs none: the
+  // search gives the details with the names.
+  void DetailsOfFoldersAhead(bool ahead);
+
   void Close();
   // Closes the directory like Close(), but keeps it open as the folder it
   // gives where one more may be held.
@@ -173,15 +190,20 @@ class DirReader {
   uint32_t attributes_ = 0;
 #else
   struct Cache;
+  // One stat of the current entry into the cache's info (made ahead where
+  // it was); false when it failed.
+  bool StatEntry(bool follow);
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
+  size_t current_ = 0;  // where the current entry begins in buffer_
   size_t pos_ = 0;
   size_t end_ = 0;
   void* dir_ = nullptr;  // the generic-POSIX path keeps a DIR* here
   const char* name_ = "";
   size_t nameLength_ = 0;
   uint32_t attributes_ = 0;
-  std::unique_ptr<Cache> cache_;  // the stat done to decide the type, if any
+  // The stat done to decide the type, if any, and those made ahead.
+  std::unique_ptr<Cache> cache_;
 #endif
 };
 

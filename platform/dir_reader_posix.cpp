@@ -15,17 +15,30 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "platform/dir_reader.h"
 
 #if defined(__linux__) && !defined(VISTRUNE_FORCE_GENERIC_POSIX)
 #define VISTRUNE_LINUX_FAST 1
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #else
 #define VISTRUNE_LINUX_FAST 0
+#endif
+
+// Stats made ahead, in parallel, through the kernel's io_uring (raw system
+// calls: no library needed).
+#if VISTRUNE_LINUX_FAST && __has_include(<linux/io_uring.h>) && defined(__NR_io_uring_setup)
+#define VISTRUNE_STATS_AHEAD 1
+#include <linux/io_uring.h>
+#include <sys/mman.h>
+#else
+#define VISTRUNE_STATS_AHEAD 0
 #endif
 
 namespace vistrune::platform {
@@ -65,24 +78,34 @@ void FromStat(const struct stat& st, StatInfo& out) {
 #endif
 }
 
+#if VISTRUNE_LINUX_FAST
+constexpr int StatxFlags(bool follow) {
+  return AT_STATX_SYNC_AS_STAT | (follow ? 0 : AT_SYMLINK_NOFOLLOW);
+}
+constexpr unsigned kStatxMask = STATX_BASIC_STATS | STATX_BTIME;
+
+void FromStatx(const struct statx& stx, StatInfo& out) {
+  out.mode = stx.stx_mode;
+  out.size = stx.stx_size;
+  out.identity = {static_cast<uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)),
+                  stx.stx_ino};
+  auto stamp = [&stx](unsigned bit, const struct statx_timestamp& t) {
+    return TimeStamp{(stx.stx_mask & bit) != 0, t.tv_sec, t.tv_nsec};
+  };
+  out.birth = stamp(STATX_BTIME, stx.stx_btime);
+  out.modified = stamp(STATX_MTIME, stx.stx_mtime);
+  out.accessed = stamp(STATX_ATIME, stx.stx_atime);
+}
+#endif
+
 // One stat of name relative to dirFd (AT_FDCWD for a plain path).
 bool StatAt(int dirFd, const char* name, bool follow, StatInfo& out) {
 #if VISTRUNE_LINUX_FAST
   static std::atomic<bool> noStatx{false};  // the kernel lacks statx; only ever set
   if (!noStatx.load(std::memory_order_relaxed)) {
     struct statx stx;
-    int flags = AT_STATX_SYNC_AS_STAT | (follow ? 0 : AT_SYMLINK_NOFOLLOW);
-    if (statx(dirFd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &stx) == 0) {
-      out.mode = stx.stx_mode;
-      out.size = stx.stx_size;
-      out.identity = {static_cast<uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)),
-                      stx.stx_ino};
-      auto stamp = [&stx](unsigned bit, const struct statx_timestamp& t) {
-        return TimeStamp{(stx.stx_mask & bit) != 0, t.tv_sec, t.tv_nsec};
-      };
-      out.birth = stamp(STATX_BTIME, stx.stx_btime);
-      out.modified = stamp(STATX_MTIME, stx.stx_mtime);
-      out.accessed = stamp(STATX_ATIME, stx.stx_atime);
+    if (statx(dirFd, name, StatxFlags(follow), kStatxMask, &stx) == 0) {
+      FromStatx(stx, out);
       return true;
     }
     if (errno == ENOSYS) {
@@ -130,11 +153,267 @@ void ToDetails(const StatInfo& info, std::string_view name, bool isLink, EntryDe
 
 constexpr size_t kBufferSize = 32 * 1024;
 
+using Clock = std::chrono::steady_clock;
+// A stat that takes longer than this waited on the medium: one of an entry
+// in the cache takes a few microseconds.
+constexpr Clock::duration kSlowStat = std::chrono::microseconds(50);
+
+bool ignoreListedEntryTypes = false;
+std::atomic<bool> everyStatSlow{false};
+
+#if VISTRUNE_STATS_AHEAD
+
+// A ring of stats handed to the kernel (io_uring): each one runs on one of
+// the kernel's own worker threads, so that many wait on the medium at once
+// while the thread that asked waits for them all. Closed when destroyed.
+class StatRing {
+ public:
+  // Requests in flight at once. The kernel runs as many of them at once as
+  // it has workers for this thread: four a processor, at most this.
+  static constexpr unsigned kEntries = 64;
+
+  // One stat to make: name relative to dirFd; ok tells whether it succeeded,
+  // and then info holds its result.
+  struct Request {
+    int dirFd;
+    const char* name;
+    bool follow;
+    bool ok;
+    StatInfo* info;
+  };
+
+  // A ring, or none where the kernel offers none (too old, turned off,
+  // refused by a filter, out of resources).
+  static std::unique_ptr<StatRing> Make() {
+    io_uring_params params{};
+    const int fd = static_cast<int>(syscall(__NR_io_uring_setup, kEntries, &params));
+    if (fd < 0) return nullptr;
+    std::unique_ptr<StatRing> ring(new StatRing(fd));
+    if (!ring->Map(params)) return nullptr;
+    return ring;
+  }
+
+  ~StatRing() {
+    if (sqes_ != MAP_FAILED) munmap(sqes_, sqesSize_);
+    if (cqMap_ != MAP_FAILED && cqMap_ != sqMap_) munmap(cqMap_, cqMapSize_);
+    if (sqMap_ != MAP_FAILED) munmap(sqMap_, sqMapSize_);
+    close(fd_);
+  }
+
+  StatRing(const StatRing&) = delete;
+  StatRing& operator=(const StatRing&) = delete;
+
+  // Makes every request's stat, kEntries at most in flight at once. False
+  // when the ring failed; the requests not made then have ok false. A ring
+  // that fails while the kernel holds requests is never used again, and
+  // their results are left allocated, since the kernel may still write them.
+  bool Run(std::vector<Request>& requests) {
+    if (broken_) return false;
+    std::vector<unsigned> freeSlots(kEntries);
+    for (unsigned i = 0; i < kEntries; ++i) freeSlots[i] = kEntries - 1 - i;
+    std::vector<size_t> inSlot(kEntries);
+    size_t next = 0;
+    bool failed = false;
+    while (freeSlots.size() < kEntries || (!failed && next < requests.size())) {
+      unsigned tail = *sqTail_;
+      for (; !failed && next < requests.size() && !freeSlots.empty(); ++next, ++tail) {
+        const unsigned slot = freeSlots.back();
+        freeSlots.pop_back();
+        Request& request = requests[next];
+        request.ok = false;
+        io_uring_sqe& sqe = sqes_[slot];
+        std::memset(&sqe, 0, sizeof sqe);
+        sqe.opcode = IORING_OP_STATX;
+        sqe.fd = request.dirFd;
+        sqe.addr = reinterpret_cast<uintptr_t>(request.name);
+        sqe.len = kStatxMask;
+        sqe.off = reinterpret_cast<uintptr_t>(&results_[slot]);  // addr2: the result
+        sqe.statx_flags = static_cast<uint32_t>(StatxFlags(request.follow));
+        sqe.user_data = slot;
+        sqArray_[tail & *sqMask_] = slot;
+        inSlot[slot] = next;
+      }
+      __atomic_store_n(sqTail_, tail, __ATOMIC_RELEASE);
+      const unsigned queued = tail - __atomic_load_n(sqHead_, __ATOMIC_ACQUIRE);
+      if (syscall(__NR_io_uring_enter, fd_, queued, 1u, IORING_ENTER_GETEVENTS, nullptr, 0) < 0 &&
+          errno != EINTR) {
+        if (failed) {
+          broken_ = true;
+          static_cast<void>(results_.release());
+          return false;
+        }
+        // Those the kernel did not take are taken back; those it took are
+        // still waited for.
+        failed = true;
+        const unsigned head = __atomic_load_n(sqHead_, __ATOMIC_ACQUIRE);
+        for (unsigned at = head; at != tail; ++at) freeSlots.push_back(sqArray_[at & *sqMask_]);
+        __atomic_store_n(sqTail_, head, __ATOMIC_RELEASE);
+      }
+      unsigned head = *cqHead_;
+      for (const unsigned ready = __atomic_load_n(cqTail_, __ATOMIC_ACQUIRE); head != ready;
+           ++head) {
+        const io_uring_cqe& cqe = cqes_[head & *cqMask_];
+        const auto slot = static_cast<unsigned>(cqe.user_data);
+        Request& request = requests[inSlot[slot]];
+        request.ok = cqe.res == 0;
+        if (request.ok) FromStatx(results_[slot], *request.info);
+        freeSlots.push_back(slot);
+      }
+      __atomic_store_n(cqHead_, head, __ATOMIC_RELEASE);
+    }
+    return !failed;
+  }
+
+ private:
+  explicit StatRing(int fd) : fd_(fd) {}
+
+  bool Map(const io_uring_params& params) {
+    if (params.sq_entries < kEntries || params.cq_entries < kEntries) return false;
+    sqMapSize_ = params.sq_off.array + params.sq_entries * sizeof(unsigned);
+    cqMapSize_ = params.cq_off.cqes + params.cq_entries * sizeof(io_uring_cqe);
+    const bool single = (params.features & IORING_FEAT_SINGLE_MMAP) != 0;
+    if (single) sqMapSize_ = cqMapSize_ = std::max(sqMapSize_, cqMapSize_);
+    sqMap_ = mmap(nullptr, sqMapSize_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd_,
+                  IORING_OFF_SQ_RING);
+    if (sqMap_ == MAP_FAILED) return false;
+    cqMap_ = single ? sqMap_
+                    : mmap(nullptr, cqMapSize_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                           fd_, IORING_OFF_CQ_RING);
+    if (cqMap_ == MAP_FAILED) return false;
+    sqesSize_ = params.sq_entries * sizeof(io_uring_sqe);
+    sqes_ = static_cast<io_uring_sqe*>(mmap(nullptr, sqesSize_, PROT_READ | PROT_WRITE,
+                                            MAP_SHARED | MAP_POPULATE, fd_, IORING_OFF_SQES));
+    if (sqes_ == MAP_FAILED) return false;
+    auto* sq = static_cast<char*>(sqMap_);
+    auto* cq = static_cast<char*>(cqMap_);
+    sqHead_ = reinterpret_cast<unsigned*>(sq + params.sq_off.head);
+    sqTail_ = reinterpret_cast<unsigned*>(sq + params.sq_off.tail);
+    sqMask_ = reinterpret_cast<unsigned*>(sq + params.sq_off.ring_mask);
+    sqArray_ = reinterpret_cast<unsigned*>(sq + params.sq_off.array);
+    cqHead_ = reinterpret_cast<unsigned*>(cq + params.cq_off.head);
+    cqTail_ = reinterpret_cast<unsigned*>(cq + params.cq_off.tail);
+    cqMask_ = reinterpret_cast<unsigned*>(cq + params.cq_off.ring_mask);
+    cqes_ = reinterpret_cast<io_uring_cqe*>(cq + params.cq_off.cqes);
+    return true;
+  }
+
+  int fd_;
+  bool broken_ = false;
+  void* sqMap_ = MAP_FAILED;
+  void* cqMap_ = MAP_FAILED;
+  io_uring_sqe* sqes_ = static_cast<io_uring_sqe*>(MAP_FAILED);
+  size_t sqMapSize_ = 0, cqMapSize_ = 0, sqesSize_ = 0;
+  unsigned *sqHead_ = nullptr, *sqTail_ = nullptr, *sqMask_ = nullptr, *sqArray_ = nullptr;
+  unsigned *cqHead_ = nullptr, *cqTail_ = nullptr, *cqMask_ = nullptr;
+  io_uring_cqe* cqes_ = nullptr;
+  std::unique_ptr<struct statx[]> results_ = std::make_unique<struct statx[]>(kEntries);
+};
+
+std::atomic<bool> noStatRing{false};  // the kernel gave no ring once; only ever set
+
+#endif
+
 }  // namespace
 
 struct DirReader::Cache {
   bool valid = false;
   StatInfo info;
+  // Whether the last stat (or batch of stats) was slow: the next one that
+  // is needed then makes those of the rest of the batch of entries ahead.
+  bool slow = false;
+  bool detailsOfFolders = false;
+#if VISTRUNE_STATS_AHEAD
+  // The stats made ahead, for the entries of the buffer before aheadEnd that
+  // needed one, in the buffer's order.
+  struct Ahead {
+    size_t offset;  // of the entry in the buffer
+    bool listed;    // its own stat made (links not followed)
+    bool followed;  // the stat of what it leads to made
+    StatInfo own, target;
+  };
+  std::vector<Ahead> ahead;
+  size_t aheadNext = 0;  // the first not passed yet
+  size_t aheadEnd = 0;   // 0: none made for this buffer
+  std::unique_ptr<StatRing> ring;
+
+  // Makes the stats of the entries of buffer from the one at from (whose
+  // stat, following links or not, is asked for now) to end that will need
+  // one: as DirReader::Next makes them, of an entry of unknown type (and of
+  // its target, should it be a link) and of a link's target, and with
+  // detailsOfFolders that of every folder.
+  void MakeAhead(int dirFd, const char* buffer, size_t from, size_t end, bool follow) {
+    DropAhead();
+    aheadEnd = end;
+    if (!ring) ring = StatRing::Make();
+    if (!ring) {
+      noStatRing.store(true, std::memory_order_relaxed);
+      return;
+    }
+    for (size_t at = from; at < end;) {
+      const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+      const size_t offset = at;
+      at += entry->d_reclen;
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      const unsigned char type =
+          ignoreListedEntryTypes ? static_cast<unsigned char>(DT_UNKNOWN) : entry->d_type;
+      const bool own = type == DT_UNKNOWN || (offset == from && !follow);
+      const bool target =
+          type == DT_LNK || (type == DT_DIR && detailsOfFolders) || (offset == from && follow);
+      if (own || target) ahead.push_back({offset, own, target, {}, {}});
+    }
+    const Clock::time_point start = Clock::now();
+    std::vector<StatRing::Request> requests;
+    auto request = [&](Ahead& entry, bool follow) {
+      const auto* listed = reinterpret_cast<const struct dirent64*>(buffer + entry.offset);
+      requests.push_back(
+          {dirFd, listed->d_name, follow, false, follow ? &entry.target : &entry.own});
+    };
+    for (Ahead& entry : ahead) {
+      if (entry.listed) request(entry, false);
+      if (entry.followed) request(entry, true);
+    }
+    size_t made = requests.size();
+    ring->Run(requests);
+    // Then the targets of the entries of unknown type that are links.
+    size_t at = 0;
+    for (Ahead& entry : ahead) {
+      if (entry.listed) entry.listed = requests[at++].ok;
+      if (entry.followed) entry.followed = requests[at++].ok;
+    }
+    requests.clear();
+    for (Ahead& entry : ahead)
+      if (entry.listed && !entry.followed && S_ISLNK(entry.own.mode)) request(entry, true);
+    if (!requests.empty()) {
+      made += requests.size();
+      ring->Run(requests);
+      at = 0;
+      for (Ahead& entry : ahead)
+        if (entry.listed && !entry.followed && S_ISLNK(entry.own.mode))
+          entry.followed = requests[at++].ok;
+    }
+    slow = Clock::now() - start > kSlowStat * static_cast<Clock::rep>(made);
+  }
+
+  // The stat of the entry at offset made ahead, to out; false when none was.
+  bool TakeAhead(size_t offset, bool follow, StatInfo& out) {
+    while (aheadNext < ahead.size() && ahead[aheadNext].offset < offset) ++aheadNext;
+    if (aheadNext == ahead.size() || ahead[aheadNext].offset != offset) return false;
+    const Ahead& entry = ahead[aheadNext];
+    if (!(follow ? entry.followed : entry.listed)) return false;
+    out = follow ? entry.target : entry.own;
+    return true;
+  }
+
+  // Forgets the stats made ahead, all of them: their offsets are those of
+  // a buffer that is refilled or of a folder that is closed, and where the
+  // next buffer makes none of its own, an entry at the same offset there
+  // must not be given them.
+  void DropAhead() {
+    ahead.clear();
+    aheadNext = 0;
+    aheadEnd = 0;
+  }
+#endif
 };
 
 bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime) {
@@ -153,8 +432,6 @@ bool UnixTimeToFileTime(int64_t seconds, int64_t nanoseconds, FileTime& fileTime
 // --- DirReader -------------------------------------------------------------
 
 namespace {
-
-bool ignoreListedEntryTypes = false;
 
 // How many folders may be held open at once: half the process's limit on
 // open files, so that the rest of the program always finds descriptors
@@ -203,6 +480,14 @@ void IgnoreListedEntryTypes(bool ignore) {
   ignoreListedEntryTypes = ignore;
 }
 
+void CountEveryStatAsSlow(bool every) {
+  everyStatSlow.store(every, std::memory_order_relaxed);
+}
+
+void DirReader::DetailsOfFoldersAhead(bool ahead) {
+  cache_->detailsOfFolders = ahead;
+}
+
 DirReader::DirReader() : cache_(std::make_unique<Cache>()) {}
 
 DirReader::~DirReader() {
@@ -222,6 +507,9 @@ void DirReader::Close() {
   nameLength_ = 0;
   attributes_ = 0;
   cache_->valid = false;
+#if VISTRUNE_STATS_AHEAD
+  cache_->DropAhead();
+#endif
 }
 
 bool DirReader::Open(const std::string& folder) {
@@ -292,8 +580,12 @@ bool DirReader::Next() {
     }
     pos_ = 0;
     end_ = static_cast<size_t>(n);
+#if VISTRUNE_STATS_AHEAD
+    cache_->DropAhead();
+#endif
   }
   const auto* entry = reinterpret_cast<const struct dirent64*>(buffer_.get() + pos_);
+  current_ = pos_;
   pos_ += entry->d_reclen;
   name_ = entry->d_name;
   type = entry->d_type;
@@ -341,8 +633,7 @@ bool DirReader::Next() {
   // Link or unknown type: one stat decides (two for an unknown that is a link).
   StatInfo& info = cache_->info;
   if (!isLink) {
-    ++stats_;
-    if (!StatAt(fd_, name_, false, info)) {
+    if (!StatEntry(false)) {
       attributes_ = attr;  // gone meanwhile: a nameless nothing, not a folder
       return true;
     }
@@ -354,13 +645,29 @@ bool DirReader::Next() {
     }
   }
   attr |= kAttrReparsePoint;
-  ++stats_;
-  if (StatAt(fd_, name_, true, info)) {
+  if (StatEntry(true)) {
     cache_->valid = true;
     if (S_ISDIR(info.mode)) attr |= kAttrDirectory;
   }
   attributes_ = attr;
   return true;
+}
+
+bool DirReader::StatEntry(bool follow) {
+  ++stats_;
+  Cache& cache = *cache_;
+#if VISTRUNE_STATS_AHEAD
+  if (cache.aheadEnd == 0 && (cache.slow || everyStatSlow.load(std::memory_order_relaxed)) &&
+      !noStatRing.load(std::memory_order_relaxed))
+    cache.MakeAhead(fd_, buffer_.get(), current_, end_, follow);
+  if (cache.TakeAhead(current_, follow, cache.info)) return true;
+#endif
+  // One at a time: the first of a batch, while stats are fast, and what was
+  // not made ahead (an entry gone meanwhile, a link that leads nowhere).
+  const Clock::time_point start = Clock::now();
+  const bool made = StatAt(fd_, name_, follow, cache.info);
+  cache.slow = Clock::now() - start > kSlowStat;
+  return made;
 }
 
 bool DirReader::Details(EntryDetails& details) {
@@ -370,10 +677,8 @@ bool DirReader::Details(EntryDetails& details) {
     ToDetails(cache_->info, name, IsLink(), details);
     return true;
   }
-  StatInfo info;
-  ++stats_;
-  if (StatAt(fd_, name_, true, info) || (IsLink() && StatAt(fd_, name_, false, info))) {
-    ToDetails(info, name, IsLink(), details);
+  if (StatEntry(true) || (IsLink() && StatEntry(false))) {
+    ToDetails(cache_->info, name, IsLink(), details);
     return true;
   }
   return false;

@@ -172,6 +172,8 @@ bool DirReader::Details(EntryDetails& details) {
   return true;
 }
 
+void DirReader::DetailsOfFoldersAhead(bool) {}
+
 bool ThreadWaits(uint64_t&) {
   return false;
 }

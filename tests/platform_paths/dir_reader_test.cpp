@@ -17,6 +17,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "support/platform_setup.h"
 #include "support/temp_dir.h"
@@ -266,6 +267,85 @@ TEST(DirReader, ManyEntriesSpanSeveralReads) {
   auto seen = ReadAll(t.Path(), false);
   EXPECT_EQ(seen.size(), 1002u);
   for (const auto& [name, s] : seen) EXPECT_EQ(s.attributes, kAttrDirectory) << name;
+}
+
+// Where stats are slow the reader makes them ahead, a batch of entries at
+// once: each entry gets what the stats made one at a time give it, over more
+// entries than the requests in flight at once and more than one read's
+// buffer holds, with and without entry types and the folders' details.
+TEST(DirReader, StatsMadeAheadGiveWhatOneAtATimeGives) {
+#ifdef _WIN32
+  GTEST_SKIP() << "A Windows search gives the details with the names: no stat to make ahead";
+#else
+  TempDir t;
+  const std::string longName(90, 'n');
+  for (int i = 0; i < 200; ++i) {
+    t.MakeDir("d" + std::to_string(i) + longName);
+    t.WriteFile(".f" + std::to_string(i) + longName, std::string(static_cast<size_t>(i), 'x'));
+  }
+  for (const char* target : {"d7" /* a folder */, ".f3" /* a file */, "nowhere"})
+    ASSERT_EQ(symlink((std::string(target) + (target[0] == 'n' ? "" : longName)).c_str(),
+                      (t.Path() + "/link-" + target).c_str()),
+              0);
+  auto read = [&](bool foldersAhead, bool withDetails) {
+    std::string out;
+    DirReader reader;
+    reader.DetailsOfFoldersAhead(foldersAhead);
+    EXPECT_TRUE(reader.Open(t.Path()));
+    while (reader.Next()) {
+      EntryDetails d;
+      const bool ok = withDetails && reader.Details(d);
+      out += std::string(reader.Name()) + ' ' + std::to_string(reader.Attributes()) + ' ' +
+             std::to_string(ok) + ' ' + std::to_string(d.attributes) + ' ' +
+             std::to_string(d.sizeLow) + ' ' + std::to_string(d.lastWriteTime) + ' ' +
+             std::to_string(d.creationTime) + ' ' + std::to_string(d.identity.inode) + '\n';
+    }
+    return out + "stats " + std::to_string(reader.Stats());
+  };
+  for (const auto& [ignoreTypes, foldersAhead, withDetails] :
+       {std::tuple{true, false, false}, std::tuple{true, true, true}, std::tuple{false, true, true},
+        std::tuple{false, false, true}}) {
+    IgnoreListedEntryTypes(ignoreTypes);
+    const std::string oneAtATime = read(foldersAhead, withDetails);
+    CountEveryStatAsSlow(true);
+    const std::string ahead = read(foldersAhead, withDetails);
+    CountEveryStatAsSlow(false);
+    IgnoreListedEntryTypes(false);
+    EXPECT_EQ(ahead, oneAtATime) << "types ignored " << ignoreTypes << ", folders ahead "
+                                 << foldersAhead << ", details " << withDetails;
+  }
+#endif
+}
+
+// One reader, its stats made ahead in one folder and then, fast again, one
+// at a time in a folder laid out alike: the entries there, which sit where
+// those of the first did in the reader's buffer, get their own details.
+// Whether the second folder's stats count as fast depends on the machine's
+// load at the time, so the pair is read a few times.
+TEST(DirReader, StatsMadeAheadStayWithTheirFolder) {
+#ifdef _WIN32
+  GTEST_SKIP() << "A Windows search gives the details with the names: no stat to make ahead";
+#else
+  TempDir t;
+  for (const char* folder : {"a", "b"})
+    for (int i = 0; i < 10; ++i) t.MakeDir(std::string(folder) + "/d" + std::to_string(i));
+  DirReader reader;
+  reader.DetailsOfFoldersAhead(true);
+  for (int round = 0; round < 10; ++round) {
+    const bool slow = round % 2 == 0;
+    CountEveryStatAsSlow(slow);
+    const std::string folder = t.Path() + (slow ? "/a" : "/b");
+    ASSERT_TRUE(reader.Open(folder));
+    while (reader.Next()) {
+      if (reader.Name()[0] == '.') continue;  // as the walker, which asks only of sub-folders
+      EntryDetails listed, own;
+      ASSERT_TRUE(reader.Details(listed)) << reader.Name();
+      ASSERT_TRUE(StatPath(folder + "/" + reader.Name(), own));
+      EXPECT_EQ(listed.identity, own.identity) << folder << "/" << reader.Name();
+    }
+  }
+  CountEveryStatAsSlow(false);
+#endif
 }
 
 TEST(GetPathEntry, ExactPaths) {

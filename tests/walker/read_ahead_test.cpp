@@ -15,6 +15,7 @@
 
 #include <filesystem>
 
+#include "platform/dir_reader.h"
 #include "support/child_output.h"
 #endif
 
@@ -242,6 +243,37 @@ TEST(ReadAhead, ReportsAndOutcomesMatchTheWalkThatReadsAsItGoes) {
   EXPECT_EQ(differences, "");
 #endif
 }
+
+#ifndef _WIN32
+// A folder of many entries of unknown type, their stats made ahead in
+// parallel and every read slow: the same reports as the plain walk of the
+// same tree with the types given, full records and names only.
+TEST(ReadAhead, StatsMadeAheadGiveThePlainWalksReports) {
+  TempDir t;
+  for (int i = 0; i < 150; ++i) {
+    t.MakeDir("many/folder" + std::to_string(i));
+    t.WriteFile("many/clip" + std::to_string(i) + ".avi", "x");
+  }
+  t.MakeDir("many/folder3/below");
+  ASSERT_EQ(symlink(t.Path().c_str(), (t.Path() + "/many/folder5/to-start").c_str()), 0);
+  ASSERT_EQ(symlink("folder3", (t.Path() + "/many/to-folder3").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (t.Path() + "/many/dangling").c_str()), 0);
+  const Behaviour nothing{"nothing", [](int, bool&, bool&) {}};
+  Walk(t.Path(), 0, nothing);  // the times of last access settle
+  for (const bool namesOnly : {false, true}) {
+    const std::string plain = Walk(t.Path(), 0, nothing, namesOnly);
+    platform::IgnoreListedEntryTypes(true);
+    platform::CountEveryStatAsSlow(true);
+    search_file_internal::CountEveryReadAsSlow(true);
+    for (const unsigned threads : {0u, 64u})
+      EXPECT_EQ(Walk(t.Path(), threads, nothing, namesOnly), plain)
+          << threads << " threads, names only " << namesOnly;
+    search_file_internal::CountEveryReadAsSlow(false);
+    platform::CountEveryStatAsSlow(false);
+    platform::IgnoreListedEntryTypes(false);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vistrune
