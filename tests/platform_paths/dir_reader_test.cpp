@@ -278,20 +278,22 @@ TEST(DirReader, StatsMadeAheadGiveWhatOneAtATimeGives) {
   GTEST_SKIP() << "A Windows search gives the details with the names: no stat to make ahead";
 #else
   TempDir t;
+  // In a folder of its own, so that ".." is one no other test changes.
+  const std::string folder = t.MakeDir("in");
   const std::string longName(90, 'n');
   for (int i = 0; i < 200; ++i) {
-    t.MakeDir("d" + std::to_string(i) + longName);
-    t.WriteFile(".f" + std::to_string(i) + longName, std::string(static_cast<size_t>(i), 'x'));
+    t.MakeDir("in/d" + std::to_string(i) + longName);
+    t.WriteFile("in/.f" + std::to_string(i) + longName, std::string(static_cast<size_t>(i), 'x'));
   }
   for (const char* target : {"d7" /* a folder */, ".f3" /* a file */, "nowhere"})
     ASSERT_EQ(symlink((std::string(target) + (target[0] == 'n' ? "" : longName)).c_str(),
-                      (t.Path() + "/link-" + target).c_str()),
+                      (folder + "/link-" + target).c_str()),
               0);
   auto read = [&](bool foldersAhead, bool withDetails) {
     std::string out;
     DirReader reader;
     reader.DetailsOfFoldersAhead(foldersAhead);
-    EXPECT_TRUE(reader.Open(t.Path()));
+    EXPECT_TRUE(reader.Open(folder));
     while (reader.Next()) {
       EntryDetails d;
       const bool ok = withDetails && reader.Details(d);
