@@ -169,8 +169,13 @@ std::atomic<bool> everyStatSlow{false};
 class StatRing {
  public:
   // Requests in flight at once. The kernel runs as many of them at once as
-  // it has workers for this thread: four a processor, at most this.
+  // it has workers for this thread: four a processor, at most this, and at
+  // most kWorkers where the kernel takes a bound. Every reader has a ring
+  // of its own, and up to 64 read at once on a slow share: without the bound
+  // a machine of many processors would start thousands of kernel threads
+  // that all wait on the share. Eight is what two processors get anyway.
   static constexpr unsigned kEntries = 64;
+  static constexpr unsigned kWorkers = 8;
 
   // One stat to make: name relative to dirFd; ok tells whether it succeeded,
   // and then info holds its result.
@@ -190,6 +195,11 @@ class StatRing {
     if (fd < 0) return nullptr;
     std::unique_ptr<StatRing> ring(new StatRing(fd));
     if (!ring->Map(params)) return nullptr;
+    // Bounded and unbounded workers alike; a kernel older than the bound
+    // (5.15) keeps its own.
+    unsigned workers[2] = {kWorkers, kWorkers};
+    static_cast<void>(
+        syscall(__NR_io_uring_register, fd, IORING_REGISTER_IOWQ_MAX_WORKERS, workers, 2));
     return ring;
   }
 
