@@ -126,6 +126,7 @@ TEST(VideoIndexTest, EachFolderHoldsWhatItsListingShows) {
   for (VideoIndexBuild* build : {&afresh, &fromWalk}) {
     SCOPED_TRACE(build == &afresh ? "read afresh" : "from the walk");
     const VideoIndex index = Gathered(*build, entries);
+    EXPECT_EQ(index.FolderCount(), videoRows.size());
     Names indexed;
     std::vector<int> indexedRows;
     // An empty word occurs in every text.
